@@ -24,20 +24,15 @@ public:
     using value_type = T;
     using error_type = E;
 
-    constexpr Result() requires std::is_default_constructible_v<T> : m_data(std::in_place_index<0>)
+    constexpr Result()
+        requires std::is_default_constructible_v<T>
+        : m_data(std::in_place_index<0>)
     {
     }
-    constexpr Result(const T& value)
-        : m_data(std::in_place_index<0>, value)
-    {
-    }
-    constexpr Result(T&& value)
-        : m_data(std::in_place_index<0>, std::move(value))
-    {
-    }
+    constexpr Result(const T& value) : m_data(std::in_place_index<0>, value) {}
+    constexpr Result(T&& value) : m_data(std::in_place_index<0>, std::move(value)) {}
     template <typename G>
-    constexpr Result(Unexpected<G> failure)
-        : m_data(std::in_place_index<1>, std::move(failure.error))
+    constexpr Result(Unexpected<G> failure) : m_data(std::in_place_index<1>, std::move(failure.error))
     {
     }
 
@@ -73,9 +68,7 @@ public:
 
     constexpr Result() = default;
     template <typename G>
-    constexpr Result(Unexpected<G> failure)
-        : m_error(std::move(failure.error))
-        , m_failed(true)
+    constexpr Result(Unexpected<G> failure) : m_error(std::move(failure.error)), m_failed(true)
     {
     }
 
