@@ -26,16 +26,50 @@ LineIndex::LineIndex(QStringView text)
     rebuild(text);
 }
 
+QList<qsizetype> LineIndex::starts() const
+{
+    if (m_shift == 0)
+        return m_starts;
+    QList<qsizetype> result = m_starts;
+    for (qsizetype k = m_shiftFrom; k < result.size(); ++k)
+        result[k] += m_shift;
+    return result;
+}
+
+bool LineIndex::operator==(const LineIndex& other) const
+{
+    if (lineCount() != other.lineCount())
+        return false;
+    for (qsizetype k = 0; k < lineCount(); ++k) {
+        if (entry(k) != other.entry(k))
+            return false;
+    }
+    return true;
+}
+
+qsizetype LineIndex::firstAfter(qsizetype position, qsizetype from) const
+{
+    qsizetype low = from, high = m_starts.size();
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (entry(middle) <= position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
 qsizetype LineIndex::lineNumber(qsizetype position) const
 {
-    return std::upper_bound(m_starts.cbegin(), m_starts.cend(), position) - m_starts.cbegin();
+    return firstAfter(position);
 }
 
 qsizetype LineIndex::lineStart(qsizetype position) const
 {
     if (m_starts.isEmpty())
         return 0;
-    return m_starts[std::max<qsizetype>(lineNumber(position) - 1, 0)];
+    return entry(std::max<qsizetype>(lineNumber(position) - 1, 0));
 }
 
 void LineIndex::rebuild(QStringView text)
@@ -43,19 +77,35 @@ void LineIndex::rebuild(QStringView text)
     m_starts.clear();
     m_starts.append(0);
     appendNewlineStarts(text, {0, text.size()}, m_starts);
+    m_shiftFrom = m_starts.size();
+    m_shift = 0;
+}
+
+void LineIndex::moveShiftTo(qsizetype index)
+{
+    if (m_shift != 0) {
+        qsizetype* data = m_starts.data();
+        for (qsizetype k = m_shiftFrom; k < index; ++k)
+            data[k] += m_shift;
+        for (qsizetype k = index; k < m_shiftFrom; ++k)
+            data[k] -= m_shift;
+    }
+    m_shiftFrom = index;
 }
 
 void LineIndex::update(TextSpan editedRange, qsizetype changeInLength, QStringView text)
 {
     const qsizetype location = editedRange.location;
     const qsizetype oldEnd = editedRange.end() - changeInLength;
-    const auto begin = m_starts.begin();
-    const qsizetype i = std::upper_bound(begin, m_starts.end(), location) - begin;
-    const qsizetype j = std::upper_bound(begin + i, m_starts.end(), oldEnd) - begin;
+    const qsizetype i = firstAfter(location);
+    const qsizetype j = firstAfter(oldEnd, i);
+
+    // Entries from j on move by the change: fold it into the pending shift starting there.
+    moveShiftTo(j);
+    m_shift += changeInLength;
 
     QList<qsizetype> inserted;
     appendNewlineStarts(text, editedRange, inserted);
-
     // Reuse the removed slots for the new entries, then move the tail only once.
     const qsizetype reused = std::min(j - i, inserted.size());
     std::copy_n(inserted.cbegin(), reused, m_starts.begin() + i);
@@ -64,13 +114,7 @@ void LineIndex::update(TextSpan editedRange, qsizetype changeInLength, QStringVi
     else if (inserted.size() > reused)
         m_starts.insert(i + reused, inserted.size() - reused, 0);
     std::copy(inserted.cbegin() + reused, inserted.cend(), m_starts.begin() + i + reused);
-
-    if (changeInLength != 0) {
-        qsizetype* tail = m_starts.data() + i + inserted.size();
-        qsizetype* const stop = m_starts.data() + m_starts.size();
-        for (; tail != stop; ++tail)
-            *tail += changeInLength;
-    }
+    m_shiftFrom = i + inserted.size();
 }
 
 QList<qsizetype> LineIndex::newlineStarts(QStringView text, TextSpan range)

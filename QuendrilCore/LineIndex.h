@@ -20,7 +20,7 @@ public:
     explicit LineIndex(QStringView text);
 
     // Ascending line starts; the first is always 0.
-    const QList<qsizetype>& starts() const { return m_starts; }
+    [[nodiscard]] QList<qsizetype> starts() const;
     // Number of lines, the number of entries.
     qsizetype lineCount() const { return m_starts.size(); }
     // 1-based number of the line holding `position`: the count of entries <= position.
@@ -38,8 +38,21 @@ public:
     // The positions just after each LF inside `range` of `text`, ascending.
     [[nodiscard]] static QList<qsizetype> newlineStarts(QStringView text, TextSpan range);
 
-    bool operator==(const LineIndex&) const = default;
+    // Equal when the line starts are equal.
+    bool operator==(const LineIndex& other) const;
 
 private:
+    qsizetype entry(qsizetype k) const { return m_starts[k] + (k >= m_shiftFrom ? m_shift : 0); }
+    // The first entry index in [from, count) whose line start is greater than `position`.
+    qsizetype firstAfter(qsizetype position, qsizetype from = 0) const;
+    // Moves the pending shift's first index to `index`, writing the difference into the entries
+    // in between.
+    void moveShiftTo(qsizetype index);
+
+    // Entries from m_shiftFrom on are stored without m_shift: an edit adds to m_shift instead of
+    // to every following entry, and only the entries between two edits' places are rewritten, so
+    // typing costs the distance between keystrokes, not the length of the text.
     QList<qsizetype> m_starts{0};
+    qsizetype m_shiftFrom = 1;
+    qsizetype m_shift = 0;
 };

@@ -69,7 +69,12 @@ TEST(LineIndex, UpdateAgreesWithRebuildAfterRandomEdits)
             const QString replacement = randomText(6);
             text.replace(lower, upper - lower, replacement);
             index.update({lower, replacement.size()}, replacement.size() - (upper - lower), text);
-            ASSERT_EQ(index, LineIndex(text)) << "run " << run << " step " << step;
+            const LineIndex fresh(text);
+            ASSERT_EQ(index.starts(), fresh.starts()) << "run " << run << " step " << step;
+            ASSERT_EQ(index, fresh);
+            const qsizetype probe = random.bounded(text.size() + 1);
+            ASSERT_EQ(index.lineNumber(probe), fresh.lineNumber(probe));
+            ASSERT_EQ(index.lineStart(probe), fresh.lineStart(probe));
         }
     }
 }
