@@ -5,7 +5,8 @@
 #include <array>
 #include <optional>
 
-// What a coloured piece of a bash or sql block is; each kind has a string value equal to its name.
+// What a coloured piece of a bash or sql block is; each kind has a string value equal to its name
+// ("operator" for operator_, whose name the language keeps for itself).
 enum class CodeTokenKind { keyword, command, string, number, comment, variable, flag, operator_ };
 
 // Every kind, in declaration order.
