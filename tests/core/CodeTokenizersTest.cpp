@@ -1,4 +1,5 @@
 #include "QuendrilCore/BashTokenizer.h"
+#include "QuendrilCore/CodeLanguage.h"
 #include "QuendrilCore/SQLTokenizer.h"
 
 #include <gtest/gtest.h>
@@ -114,4 +115,19 @@ TEST(CodeTokenizers, ReadOnlyTheGivenRange)
     EXPECT_EQ(BashTokenizer::tokens(bash, {2, 2}),
               (QList<CodeToken>{{CodeTokenKind::command, {2, 2}}}))
         << "a word starting the range is a command";
+}
+
+TEST(CodeTokenizers, KindsAndLanguagesHaveTheirStringValues)
+{
+    QStringList values;
+    for (CodeTokenKind kind : allCodeTokenKinds) {
+        values << codeTokenKindValue(kind).toString();
+        EXPECT_EQ(codeTokenKindFromValue(codeTokenKindValue(kind)), kind);
+    }
+    EXPECT_EQ(values, (QStringList{u"keyword"_qs, u"command"_qs, u"string"_qs, u"number"_qs,
+                                   u"comment"_qs, u"variable"_qs, u"flag"_qs, u"operator"_qs}));
+    EXPECT_FALSE(codeTokenKindFromValue(u"operator_"));
+    EXPECT_EQ(codeLanguageFromValue(u"sql"), CodeLanguage::sql);
+    EXPECT_EQ(codeLanguageValue(CodeLanguage::bash), u"bash");
+    EXPECT_FALSE(codeLanguageFromValue(u"BASH")) << "the value itself is exact";
 }
