@@ -60,7 +60,8 @@ constexpr QLatin1StringView italicKey = "json_literal_italic"_L1;
 class MemberReader {
 public:
     MemberReader(const QJsonObject& object, QLatin1StringView prefix)
-        : m_object(object), m_prefix(prefix)
+        : m_object(object)
+        , m_prefix(prefix)
     {
     }
 

@@ -12,8 +12,8 @@
 class ThemeManager {
 public:
     struct Available {
-        QList<Theme> themes;  // built-ins merged with the good files
-        QStringList broken;   // file names of unreadable or invalid files, in file-name order
+        QList<Theme> themes; // built-ins merged with the good files
+        QStringList broken;  // file names of unreadable or invalid files, in file-name order
     };
 
     // `folder` is the Themes folder; it need not exist. `current` starts as Paper.

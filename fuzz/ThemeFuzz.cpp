@@ -8,8 +8,8 @@
 // their bounds for both appearances.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const Result<Theme, ThemeError> theme = Theme::decode(bytes);
     if (!theme)
         return 0;

@@ -99,8 +99,8 @@ TEST_F(ThemeManagerTest, ListsMergesAndReportsBrokenFilesTogether)
 
     const ThemeManager::Available listed = ThemeManager(themes()).available();
     EXPECT_EQ(describe(listed.themes),
-              (QStringList{"paper #0000AA", "Mariana hsl(210, 15%, 22%)",
-                           "Light hsl(40, 20%, 98%)", "Mine #000009", "Mine #000010"}));
+              (QStringList{"paper #0000AA", "Mariana hsl(210, 15%, 22%)", "Light hsl(40, 20%, 98%)",
+                           "Mine #000009", "Mine #000010"}));
     EXPECT_EQ(listed.broken,
               (QStringList{"broken 9.json", "broken 10.json", "dangling.json", "pipe.json"}));
     EXPECT_EQ(ThemeManager::brokenFilesMessage(listed.broken),

@@ -32,7 +32,8 @@ TEST(ThemeCatalog, MergesFileThemesWithTheBuiltIns)
         QStringList expected;
     };
     const Row rows[] = {
-        {"no files", {},
+        {"no files",
+         {},
          {"Paper #FBF8F1", "Mariana hsl(210, 15%, 22%)", "Light hsl(40, 20%, 98%)"}},
         {"own themes after the built-ins, in file order",
          {named("Zed", "#000001"), named("Mine", "#000002"), named("Mine", "#000003")},

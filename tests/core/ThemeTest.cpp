@@ -114,30 +114,43 @@ TEST(Theme, DecodeRefusesBadFiles)
     };
     const Row rows[] = {
         {"no name", [](QJsonObject& o) { o.remove("name"); }, {Kind::missingMember, u"name"_qs}},
-        {"no json_bracket", [](QJsonObject& o) { o.remove("json_bracket"); },
+        {"no json_bracket",
+         [](QJsonObject& o) { o.remove("json_bracket"); },
          {Kind::missingMember, u"json_bracket"_qs}},
-        {"no italic flag", [](QJsonObject& o) { o.remove("json_literal_italic"); },
+        {"no italic flag",
+         [](QJsonObject& o) { o.remove("json_literal_italic"); },
          {Kind::missingMember, u"json_literal_italic"_qs}},
-        {"null required colour", [](QJsonObject& o) { o["caret"] = QJsonValue::Null; },
+        {"null required colour",
+         [](QJsonObject& o) { o["caret"] = QJsonValue::Null; },
          {Kind::wrongType, u"caret"_qs}},
-        {"italic flag as text", [](QJsonObject& o) { o["json_literal_italic"] = "true"; },
+        {"italic flag as text",
+         [](QJsonObject& o) { o["json_literal_italic"] = "true"; },
          {Kind::wrongType, u"json_literal_italic"_qs}},
         {"name as number", [](QJsonObject& o) { o["name"] = 3; }, {Kind::wrongType, u"name"_qs}},
         {"link as number", [](QJsonObject& o) { o["link"] = 255; }, {Kind::wrongType, u"link"_qs}},
-        {"margin as text", [](QJsonObject& o) { o["margin"] = "56"; },
+        {"margin as text",
+         [](QJsonObject& o) { o["margin"] = "56"; },
          {Kind::wrongType, u"margin"_qs}},
-        {"dark as array", [](QJsonObject& o) { o["dark"] = QJsonArray{}; },
+        {"dark as array",
+         [](QJsonObject& o) { o["dark"] = QJsonArray{}; },
          {Kind::wrongType, u"dark"_qs}},
         {"dark background as number",
-         [](QJsonObject& o) { o["dark"] = QJsonObject{{"background", 0}}; },
+         [](QJsonObject& o) {
+             o["dark"] = QJsonObject{{"background", 0}};
+         },
          {Kind::wrongType, u"dark.background"_qs}},
         {"dark italic as text",
-         [](QJsonObject& o) { o["dark"] = QJsonObject{{"json_literal_italic", "no"}}; },
+         [](QJsonObject& o) {
+             o["dark"] = QJsonObject{{"json_literal_italic", "no"}};
+         },
          {Kind::wrongType, u"dark.json_literal_italic"_qs}},
-        {"link is a colour name", [](QJsonObject& o) { o["link"] = "blue"; },
+        {"link is a colour name",
+         [](QJsonObject& o) { o["link"] = "blue"; },
          {Kind::badColor, u"link"_qs}},
         {"bad dark background",
-         [](QJsonObject& o) { o["dark"] = QJsonObject{{"background", "#12345"}}; },
+         [](QJsonObject& o) {
+             o["dark"] = QJsonObject{{"background", "#12345"}};
+         },
          {Kind::badColor, u"dark.background"_qs}},
         {"first bad colour in order wins",
          [](QJsonObject& o) {
@@ -180,9 +193,8 @@ TEST(Theme, ColorFieldsListRequiredThenOptionalThenDark)
         o["status_line"] = "#000001";
         o["link"] = "#000002";
         o["font"] = "Not a colour";
-        o["dark"] = QJsonObject{{"code_command", "#000003"},
-                                {"json_literal_italic", false},
-                                {"foreground", "#000004"}};
+        o["dark"] = QJsonObject{
+            {"code_command", "#000003"}, {"json_literal_italic", false}, {"foreground", "#000004"}};
     });
     QStringList keys;
     for (const auto& [key, colour] : theme.colorFields())
@@ -335,8 +347,8 @@ TEST(Theme, OptionalColoursFallBackInFourSteps)
          &Theme::codeComment, &Theme::jsonPunctuation, u"hsl(221, 10%, 50%)"_qs},
         {"unparsable page counts as dark", [](QJsonObject& o) { o["background"] = "hsl(1, 2, 3)"; },
          &Theme::codeVariable, &Theme::jsonNumber, u"hsl(13, 93%, 66%)"_qs},
-        {"no base colour gives the fallback", [](QJsonObject&) {}, &Theme::tabBar,
-         &Theme::jsonKey, u"#00AAAA"_qs},
+        {"no base colour gives the fallback", [](QJsonObject&) {}, &Theme::tabBar, &Theme::jsonKey,
+         u"#00AAAA"_qs},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
