@@ -2,9 +2,14 @@
 
 #include "QuendrilCore/BuiltInThemes.h"
 
+#include "TempDir.h"
+
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QProcess>
+
+#include <fontconfig/fontconfig.h>
 
 #include <gtest/gtest.h>
 
@@ -95,4 +100,33 @@ TEST(ThemeFonts, ChoosesSettingThenThemeThenFixedWidth)
         SCOPED_TRACE(size);
         EXPECT_EQ(ThemeFonts::font(BuiltInThemes::paper(), u"", size).pointSizeF(), 16);
     }
+}
+
+TEST(ThemeFonts, NoSerifFaceInstalledMeansNoNewYork)
+{
+    // A font configuration with the desktop's rules but only a sans-serif face: fontconfig still
+    // answers "serif" with that face, which must not pass for the serif design.
+    TempDir fonts;
+    ASSERT_TRUE(QFile::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                            fonts.filePath("DejaVuSans.ttf")));
+    const QString conf = fonts.write(
+        "fonts.conf", QByteArray("<?xml version=\"1.0\"?><fontconfig><dir>") +
+                          fonts.path().toUtf8() + "</dir><cachedir>" + fonts.path().toUtf8() +
+                          "/cache</cachedir><include ignore_missing=\"yes\">/etc/fonts/conf.d"
+                          "</include></fontconfig>");
+    const QByteArray confPath = QFile::encodeName(conf);
+    FcConfig* sansOnly = FcConfigCreate();
+    ASSERT_TRUE(FcConfigParseAndLoad(
+        sansOnly, reinterpret_cast<const FcChar8*>(confPath.constData()), FcTrue));
+    ASSERT_TRUE(FcConfigBuildFonts(sansOnly));
+    FcConfig* desktop = FcConfigReference(nullptr);
+    ASSERT_TRUE(FcConfigSetCurrent(sansOnly));
+    FcConfigDestroy(sansOnly);
+
+    const std::optional<QFont> newYork = ThemeFonts::named(u"New York", 12);
+
+    FcConfigSetCurrent(desktop);
+    FcConfigDestroy(desktop);
+    EXPECT_EQ(newYork, std::nullopt);
+    EXPECT_TRUE(ThemeFonts::named(u"New York", 12).has_value()) << "desktop configuration back";
 }
