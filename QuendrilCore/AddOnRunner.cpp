@@ -17,7 +17,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -254,7 +254,8 @@ public:
         : m_pid(pid), m_input(std::move(input)), m_output(std::move(output)),
           m_errors(std::move(errors)), m_bytes(std::move(bytes)), m_limit(limitBytes)
     {
-        m_exitWatch = Descriptor(::pidfd_open(m_pid, 0));
+        // Called directly: the library's header for it lacks C linkage for C++ callers.
+        m_exitWatch = Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0)));
         setNonBlocking(m_input.get());
         setNonBlocking(m_output.get());
         setNonBlocking(m_errors.get());
