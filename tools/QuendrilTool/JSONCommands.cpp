@@ -4,12 +4,20 @@
 #include "QuendrilCore/JSONRegions.h"
 
 #include <QString>
+#include <QStringDecoder>
 
-// Standard input goes through the same text path as a paste: decoded as UTF-8 first.
+// Standard input as text: UTF-8 with U+FFFD for invalid sequences, and a leading byte order mark
+// kept as a character (QString::fromUtf8 would drop it and so accept what the core refuses).
+static QString standardInputText()
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(ToolCommand::readStandardInput());
+}
+
 static const ToolCommand::Registration formatJson{
     "format-json", "pretty-print standard input with indent 4; exit 1 when it does not format",
     [](const QStringList&) {
-        const QString text = QString::fromUtf8(ToolCommand::readStandardInput());
+        const QString text = standardInputText();
         const std::optional<QString> printed = JSONFormatter::prettyPrint(text, 4);
         if (!printed)
             return 1;
@@ -26,7 +34,7 @@ static const ToolCommand::Registration jsonValid{
 static const ToolCommand::Registration jsonRegions{
     "json-regions", "print \"start end\" (UTF-16 units) for each JSON region of standard input",
     [](const QStringList&) {
-        const QString text = QString::fromUtf8(ToolCommand::readStandardInput());
+        const QString text = standardInputText();
         QByteArray lines;
         for (const JSONRange& region : JSONRegions::find(text))
             lines += QByteArray::number(region.lower) + ' ' + QByteArray::number(region.upper) + '\n';
