@@ -15,8 +15,8 @@ bool isHorizontalSpace(QChar c)
 
 bool isLineBreak(QChar c)
 {
-    return (c >= u'\n' && c <= u'\r') || c == QChar(0x85) || c == QChar(0x2028)
-           || c == QChar(0x2029);
+    return (c >= u'\n' && c <= u'\r') || c == QChar(0x85) || c == QChar(0x2028) ||
+           c == QChar(0x2029);
 }
 
 template <typename Predicate> QStringView trimmed(QStringView text, Predicate isSpace)
@@ -86,10 +86,9 @@ Result<std::optional<AddOn>, AddOn::HeaderProblem> AddOn::parse(QStringView head
         if (colon < 0)
             continue;
         const QString key = trimmed(rest.first(colon), isHorizontalSpace).toString().toLower();
-        const QString value =
-            trimmed(rest.sliced(colon + 1),
-                    [](QChar c) { return isHorizontalSpace(c) || isLineBreak(c); })
-                .toString();
+        const QString value = trimmed(rest.sliced(colon + 1), [](QChar c) {
+                                  return isHorizontalSpace(c) || isLineBreak(c);
+                              }).toString();
         std::optional<QString>* slot = key == u"name"        ? &name
                                        : key == u"input"     ? &input
                                        : key == u"show-when" ? &showWhen

@@ -52,6 +52,9 @@ public:
     bool operator==(const AddOnRun&) const = default;
 
 private:
-    explicit AddOnRun(Value value) : m_value(std::move(value)) {}
+    explicit AddOnRun(Value value)
+        : m_value(std::move(value))
+    {
+    }
     Value m_value;
 };

@@ -43,8 +43,14 @@ QString systemText(int code)
 class Descriptor {
 public:
     Descriptor() = default;
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    Descriptor(Descriptor&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
     Descriptor& operator=(Descriptor&& other) noexcept
     {
         if (this != &other) {
@@ -116,7 +122,8 @@ void setNonBlocking(int fd)
 // long as this object.
 class CStrings {
 public:
-    explicit CStrings(std::vector<QByteArray> strings) : m_strings(std::move(strings))
+    explicit CStrings(std::vector<QByteArray> strings)
+        : m_strings(std::move(strings))
     {
         m_pointers.reserve(m_strings.size() + 1);
         for (QByteArray& string : m_strings)
@@ -187,9 +194,8 @@ Result<pid_t, QString> spawn(const QString& url, int in, int out, int err)
     step(::posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO));
     step(::posix_spawn_file_actions_addchdir_np(&actions, folder.constData()));
     step(::posix_spawn_file_actions_addclosefrom_np(&actions, 3));
-    step(::posix_spawnattr_setflags(&attributes,
-                                    POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF
-                                        | POSIX_SPAWN_SETSIGMASK));
+    step(::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                                     POSIX_SPAWN_SETSIGMASK));
     step(::posix_spawnattr_setpgroup(&attributes, 0));
     step(::posix_spawnattr_setsigdefault(&attributes, &allSignals));
     step(::posix_spawnattr_setsigmask(&attributes, &noSignals));
@@ -251,8 +257,12 @@ class Run {
 public:
     Run(pid_t pid, Descriptor input, Descriptor output, Descriptor errors, QByteArray bytes,
         qsizetype limitBytes)
-        : m_pid(pid), m_input(std::move(input)), m_output(std::move(output)),
-          m_errors(std::move(errors)), m_bytes(std::move(bytes)), m_limit(limitBytes)
+        : m_pid(pid)
+        , m_input(std::move(input))
+        , m_output(std::move(output))
+        , m_errors(std::move(errors))
+        , m_bytes(std::move(bytes))
+        , m_limit(limitBytes)
     {
         // Called directly: the library's header for it lacks C linkage for C++ callers.
         m_exitWatch = Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0)));
@@ -455,7 +465,7 @@ AddOnRun AddOnRunner::run(const QString& url, QStringView input, double limitSec
     out->write.reset();
     err->write.reset();
 
-    Run run(*pid, std::move(in->write), std::move(out->read), std::move(err->read),
-            input.toUtf8(), limitBytes);
+    Run run(*pid, std::move(in->write), std::move(out->read), std::move(err->read), input.toUtf8(),
+            limitBytes);
     return run.finish(limitSeconds);
 }

@@ -45,8 +45,8 @@ constexpr double shortLimit = 0.3;
 QString script(const TempDir& dir, const QString& name, const QByteArray& body)
 {
     const QString path = dir.write(name, QByteArray("#!/bin/sh\n" + body + "\n"));
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                    | QFileDevice::ExeOwner);
+    QFile::setPermissions(path,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 
@@ -96,30 +96,45 @@ TEST_F(AddOnRunnerTest, ReportsHowTheRunEnded)
         qsizetype limitBytes;
         AddOnRun expected;
     } rows[] = {
-        {"exit 3 with an error line", "echo 'bad thing' >&2; exit 3", {}, 100,
+        {"exit 3 with an error line",
+         "echo 'bad thing' >&2; exit 3",
+         {},
+         100,
          AddOnRun::finished(3, {}, "bad thing\n")},
         {"exit 3 silently", "exit 3", {}, 100, AddOnRun::finished(3, {})},
         {"ended by SIGSEGV", "kill -SEGV $$", {}, 100, AddOnRun::finished(139, {})},
         {"empty input is end of file", "cat; echo end", {}, 100, AddOnRun::finished(0, "end\n")},
         {"input echoed", "cat", mixed, 10'000'000, AddOnRun::finished(0, mixed.toUtf8())},
         {"a megabyte of input ignored", "exit 0", million, 100, AddOnRun::finished(0, {})},
-        {"input read in part", "head -c 10", million, 100,
-         AddOnRun::finished(0, "xxxxxxxxxx")},
-        {"output at the limit", "printf 0123456789", {}, 10,
-         AddOnRun::finished(0, "0123456789")},
+        {"input read in part", "head -c 10", million, 100, AddOnRun::finished(0, "xxxxxxxxxx")},
+        {"output at the limit", "printf 0123456789", {}, 10, AddOnRun::finished(0, "0123456789")},
         {"output past the limit", "printf 0123456789A", {}, 10, AddOnRun::tooMuchOutput()},
-        {"eleven million bytes", "head -c 11000000 /dev/zero", {}, AddOnRunner::outputLimit,
+        {"eleven million bytes",
+         "head -c 11000000 /dev/zero",
+         {},
+         AddOnRunner::outputLimit,
          AddOnRun::tooMuchOutput()},
-        {"error output kept to 64 KiB and drained", "head -c 1000000 /dev/zero >&2; echo done",
-         {}, 100, AddOnRun::finished(0, "done\n", QByteArray(65'536, '\0'))},
-        {"run by its path without arguments", "printf '%s|%s' \"$0\" $#", {}, 1000,
-         AddOnRun::finished(0, temp.filePath(u"run by its path without arguments"_qs).toUtf8()
-                                   + "|0")},
-        {"in its own folder", "pwd", {}, 1000,
+        {"error output kept to 64 KiB and drained",
+         "head -c 1000000 /dev/zero >&2; echo done",
+         {},
+         100,
+         AddOnRun::finished(0, "done\n", QByteArray(65'536, '\0'))},
+        {"run by its path without arguments",
+         "printf '%s|%s' \"$0\" $#",
+         {},
+         1000,
+         AddOnRun::finished(0, temp.filePath(u"run by its path without arguments"_qs).toUtf8() +
+                                   "|0")},
+        {"in its own folder",
+         "pwd",
+         {},
+         1000,
          AddOnRun::finished(0, QDir(temp.path()).canonicalPath().toUtf8() + "\n")},
         {"in its own process group",
          "[ \"$(sed 's/.*) //' /proc/$$/stat | cut -d' ' -f3)\" = $$ ] && echo own",
-         {}, 100, AddOnRun::finished(0, "own\n")},
+         {},
+         100,
+         AddOnRun::finished(0, "own\n")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -177,9 +192,11 @@ TEST_F(AddOnRunnerTest, StopsAtTheRealTimeLimit)
     const QString path = script(temp, u"slow"_qs, "sleep 10");
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(AddOnRunner::run(path, {}, AddOnRunner::timeLimit, AddOnRunner::outputLimit),
-              AddOnRun::timedOut(5));
+    const AddOnRun run =
+        AddOnRunner::run(path, {}, AddOnRunner::timeLimit, AddOnRunner::outputLimit);
     EXPECT_GE(clock.elapsed(), 5000);
+    EXPECT_EQ(run, AddOnRun::timedOut(5));
+    EXPECT_EQ(run.outcome(u"Name"_qs).message, u"Name took more than 5 seconds and was stopped"_qs);
 }
 
 TEST_F(AddOnRunnerTest, ReturnsWhileADescendantKeepsAPipeOpen)
@@ -216,9 +233,9 @@ TEST_F(AddOnRunnerTest, ChildGetsACleanProcessState)
     sigaddset(&usr1, SIGUSR1);
     sigset_t previousMask;
     pthread_sigmask(SIG_BLOCK, &usr1, &previousMask);
-    struct sigaction ignore{};
+    struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
-    struct sigaction previousAction{};
+    struct sigaction previousAction {};
     sigaction(SIGUSR2, &ignore, &previousAction);
 
     const QString path = script(temp, u"state"_qs,
@@ -238,7 +255,8 @@ TEST_F(AddOnRunnerTest, ChildGetsACleanProcessState)
     EXPECT_EQ(lines[0], "0");
     EXPECT_EQ(lines[1], "SigBlk:\t0000000000000000");
     ASSERT_TRUE(lines[2].startsWith("SigIgn:\t"));
-    EXPECT_EQ(lines[2].mid(8).toULongLong(nullptr, 16) & ~0x180000000ULL, 0u) << lines[2].toStdString();
+    EXPECT_EQ(lines[2].mid(8).toULongLong(nullptr, 16) & ~0x180000000ULL, 0u)
+        << lines[2].toStdString();
 }
 
 TEST_F(AddOnRunnerTest, PutsTheUserToolFoldersInFrontOfPath)
