@@ -1,11 +1,11 @@
 #pragma once
 
+#include "QuendrilCore/AddOnOutcome.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <variant>
-
-struct AddOnOutcome;
 
 // What happened when an add-on ran: it finished by itself, it was stopped at the time limit or
 // for printing too much, or it never started.
