@@ -50,22 +50,23 @@ std::optional<QString> firstErrorLine(const QByteArray& errors)
 
 AddOnRun AddOnRun::finished(int status, QByteArray output, QByteArray errors)
 {
-    return AddOnRun(Finished{status, std::move(output), std::move(errors)});
+    return AddOnRun(std::in_place_type<Finished>,
+                    Finished{status, std::move(output), std::move(errors)});
 }
 
 AddOnRun AddOnRun::timedOut(double seconds)
 {
-    return AddOnRun(TimedOut{seconds});
+    return AddOnRun(std::in_place_type<TimedOut>, TimedOut{seconds});
 }
 
 AddOnRun AddOnRun::couldNotStart(QString error)
 {
-    return AddOnRun(CouldNotStart{std::move(error)});
+    return AddOnRun(std::in_place_type<CouldNotStart>, CouldNotStart{std::move(error)});
 }
 
 AddOnRun AddOnRun::tooMuchOutput()
 {
-    return AddOnRun(TooMuchOutput{});
+    return AddOnRun(std::in_place_type<TooMuchOutput>);
 }
 
 AddOnOutcome AddOnRun::outcome(const QString& name) const

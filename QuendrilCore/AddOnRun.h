@@ -52,8 +52,10 @@ public:
     bool operator==(const AddOnRun&) const = default;
 
 private:
-    explicit AddOnRun(Value value)
-        : m_value(std::move(value))
+    // Built in place: moving a whole variant trips a false uninitialized warning in g++ 12.
+    template <typename T, typename... Args>
+    explicit AddOnRun(std::in_place_type_t<T> kind, Args&&... args)
+        : m_value(kind, std::forward<Args>(args)...)
     {
     }
     Value m_value;

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (edit) {
         const qsizetype at = edit->edit.range.lower;
-        if (at < 0 || at > text.size() || !edit->edit.range.isEmpty()
-            || edit->selection.lower != at + edit->edit.replacement.size())
+        if (at < 0 || at > text.size() || !edit->edit.range.isEmpty() ||
+            edit->selection.lower != at + edit->edit.replacement.size())
             std::abort();
     }
     return 0;
