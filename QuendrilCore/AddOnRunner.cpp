@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -275,9 +276,10 @@ public:
 
     AddOnRun finish(double limitSeconds)
     {
-        const auto deadline =
-            Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(std::max(limitSeconds, 0.0)));
+        // NaN and negative limits mean no time at all; a huge one is cut to what a clock holds.
+        const double seconds = limitSeconds > 0 ? std::min(limitSeconds, 1e9) : 0.0;
+        const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                 std::chrono::duration<double>(seconds));
         const auto exited = [this] { return m_exited; };
         bool stopped = false;
         if (!serveUntil(deadline, exited)) {
