@@ -10,7 +10,8 @@ constexpr char formatVersion = 1;
 
 QByteArray computeKeyID(const QByteArray& key)
 {
-    return Crypto::hmacSha256(key, QByteArrayView("quendril key id", 15)).left(SheetCipher::keyIDLength);
+    return Crypto::hmacSha256(key, QByteArrayView("quendril key id", 15))
+        .left(SheetCipher::keyIDLength);
 }
 
 bool isBase64Letter(char16_t c)
@@ -47,7 +48,11 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
 
 } // namespace
 
-SheetCipher::SheetCipher(QByteArray key) : m_key(std::move(key)), m_keyID(computeKeyID(m_key)) {}
+SheetCipher::SheetCipher(QByteArray key)
+    : m_key(std::move(key))
+    , m_keyID(computeKeyID(m_key))
+{
+}
 
 std::optional<SheetCipher> SheetCipher::fromRecoveryKey(QStringView recoveryKey)
 {

@@ -11,7 +11,10 @@ class SheetEncryption {
 public:
     enum class State { on, off, locked };
 
-    [[nodiscard]] static SheetEncryption on(SheetCipher cipher) { return SheetEncryption(std::move(cipher)); }
+    [[nodiscard]] static SheetEncryption on(SheetCipher cipher)
+    {
+        return SheetEncryption(std::move(cipher));
+    }
     [[nodiscard]] static SheetEncryption off() { return SheetEncryption(State::off); }
     [[nodiscard]] static SheetEncryption locked() { return SheetEncryption(State::locked); }
 
@@ -25,8 +28,15 @@ public:
     bool operator==(const SheetEncryption&) const = default;
 
 private:
-    explicit SheetEncryption(State state) : m_state(state) {}
-    explicit SheetEncryption(SheetCipher cipher) : m_state(State::on), m_cipher(std::move(cipher)) {}
+    explicit SheetEncryption(State state)
+        : m_state(state)
+    {
+    }
+    explicit SheetEncryption(SheetCipher cipher)
+        : m_state(State::on)
+        , m_cipher(std::move(cipher))
+    {
+    }
 
     State m_state;
     std::optional<SheetCipher> m_cipher;

@@ -52,11 +52,11 @@ QString fileName(const QDateTime& date, const QSet<QString>& existing, const QTi
     const QDateTime local = calendar.isValid() ? date.toTimeZone(calendar) : date;
     const QDate day = local.date();
     const QTime time = local.time();
-    const QString base = QString::asprintf("%04d-%02d-%02d %02d.%02d.%02d", day.isValid() ? day.year() : 0,
-                                           day.isValid() ? day.month() : 0, day.isValid() ? day.day() : 0,
-                                           time.isValid() ? time.hour() : 0,
-                                           time.isValid() ? time.minute() : 0,
-                                           time.isValid() ? time.second() : 0);
+    const QString base =
+        QString::asprintf("%04d-%02d-%02d %02d.%02d.%02d", day.isValid() ? day.year() : 0,
+                          day.isValid() ? day.month() : 0, day.isValid() ? day.day() : 0,
+                          time.isValid() ? time.hour() : 0, time.isValid() ? time.minute() : 0,
+                          time.isValid() ? time.second() : 0);
     QString name = QString(base + u'.' + fileExtension);
     for (int counter = 2; existing.contains(name); ++counter)
         name = QString(base + u' ' + QString::number(counter) + u'.' + fileExtension);

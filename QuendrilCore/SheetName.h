@@ -16,7 +16,8 @@ namespace SheetName {
 inline constexpr QStringView fileExtension = u"txt";
 
 // The name for `date` in `calendar` (24-hour clock, zero-padded): the plain name if it is not in
-// `existing` (exact string equality), else the first free one of "<base> 2.txt", "<base> 3.txt", ...
+// `existing` (exact string equality), else the first free one of "<base> 2.txt", "<base> 3.txt",
+// ...
 [[nodiscard]] QString fileName(const QDateTime& date, const QSet<QString>& existing,
                                const QTimeZone& calendar);
 

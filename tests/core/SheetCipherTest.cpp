@@ -68,7 +68,8 @@ TEST(SheetCipher, BadFilesFailInTheDocumentedOrder)
     const QByteArray header = SheetCipher::header.toByteArray();
 
     // Sealing invalid UTF-8 is only possible below the cipher, with the same prefix.
-    const QByteArray badUtf8 = file.left(38) + *Crypto::seal(cipher.key(), "\xff\xfe", file.left(38));
+    const QByteArray badUtf8 =
+        file.left(38) + *Crypto::seal(cipher.key(), "\xff\xfe", file.left(38));
 
     const struct {
         const char* name;
@@ -81,12 +82,24 @@ TEST(SheetCipher, BadFilesFailInTheDocumentedOrder)
         {"65 bytes", file.left(65), SheetCipherError::damaged},
         {"truncated by one", file.chopped(1), SheetCipherError::damaged},
         {"changed header", flipped(file, 3), SheetCipherError::damaged},
-        {"version 2", [&] { QByteArray b = file; b[29] = 2; return b; }(), SheetCipherError::damaged},
-        {"version 2 and foreign key", [&] { QByteArray b = *other.encrypt(u"x"); b[29] = 2; return b; }(),
+        {"version 2",
+         [&] {
+             QByteArray b = file;
+             b[29] = 2;
+             return b;
+         }(),
+         SheetCipherError::damaged},
+        {"version 2 and foreign key",
+         [&] {
+             QByteArray b = *other.encrypt(u"x");
+             b[29] = 2;
+             return b;
+         }(),
          SheetCipherError::damaged},
         {"changed key identifier", flipped(file, 33), SheetCipherError::wrongKey},
         {"sealed by another key", *other.encrypt(u"some text"), SheetCipherError::wrongKey},
-        {"short file of another key", other.encrypt(u"").value().left(66), SheetCipherError::wrongKey},
+        {"short file of another key", other.encrypt(u"").value().left(66),
+         SheetCipherError::wrongKey},
         {"changed nonce", flipped(file, 40), SheetCipherError::damaged},
         {"changed ciphertext", flipped(file, 52), SheetCipherError::damaged},
         {"changed tag", flipped(file, file.size() - 1), SheetCipherError::damaged},

@@ -25,18 +25,40 @@ TEST(SheetName, FileNameForADate)
         QString expected;
     } rows[] = {
         {"zero padded", at(berlin, 2024, 3, 5, 9, 7, 3), berlin, {}, u"2024-03-05 09.07.03.txt"_qs},
-        {"24-hour clock", at(berlin, 2024, 3, 5, 23, 59, 59), berlin, {}, u"2024-03-05 23.59.59.txt"_qs},
-        {"in the calendar's zone", at(QTimeZone::utc(), 2024, 3, 5, 23, 30, 0), kathmandu, {},
+        {"24-hour clock",
+         at(berlin, 2024, 3, 5, 23, 59, 59),
+         berlin,
+         {},
+         u"2024-03-05 23.59.59.txt"_qs},
+        {"in the calendar's zone",
+         at(QTimeZone::utc(), 2024, 3, 5, 23, 30, 0),
+         kathmandu,
+         {},
          u"2024-03-06 05.15.00.txt"_qs},
-        {"milliseconds dropped", at(berlin, 2024, 3, 5, 9, 7, 3).addMSecs(999), berlin, {},
+        {"milliseconds dropped",
+         at(berlin, 2024, 3, 5, 9, 7, 3).addMSecs(999),
+         berlin,
+         {},
          u"2024-03-05 09.07.03.txt"_qs},
-        {"third of a kind", at(berlin, 2024, 3, 5, 9, 7, 3), berlin,
-         {u"2024-03-05 09.07.03.txt"_qs, u"2024-03-05 09.07.03 2.txt"_qs}, u"2024-03-05 09.07.03 3.txt"_qs},
-        {"only the suffixed one taken", at(berlin, 2024, 3, 5, 9, 7, 3), berlin,
-         {u"2024-03-05 09.07.03 2.txt"_qs}, u"2024-03-05 09.07.03.txt"_qs},
-        {"exact comparison", at(berlin, 2024, 3, 5, 9, 7, 3), berlin, {u"2024-03-05 09.07.03.TXT"_qs},
+        {"third of a kind",
+         at(berlin, 2024, 3, 5, 9, 7, 3),
+         berlin,
+         {u"2024-03-05 09.07.03.txt"_qs, u"2024-03-05 09.07.03 2.txt"_qs},
+         u"2024-03-05 09.07.03 3.txt"_qs},
+        {"only the suffixed one taken",
+         at(berlin, 2024, 3, 5, 9, 7, 3),
+         berlin,
+         {u"2024-03-05 09.07.03 2.txt"_qs},
          u"2024-03-05 09.07.03.txt"_qs},
-        {"before year 1000", at(QTimeZone::utc(), 999, 1, 2, 3, 4, 5), QTimeZone::utc(), {},
+        {"exact comparison",
+         at(berlin, 2024, 3, 5, 9, 7, 3),
+         berlin,
+         {u"2024-03-05 09.07.03.TXT"_qs},
+         u"2024-03-05 09.07.03.txt"_qs},
+        {"before year 1000",
+         at(QTimeZone::utc(), 999, 1, 2, 3, 4, 5),
+         QTimeZone::utc(),
+         {},
          u"0999-01-02 03.04.05.txt"_qs},
     };
     for (const auto& row : rows) {
@@ -85,7 +107,8 @@ TEST(SheetName, DateFromAFileName)
     }
     // A day the calendar does not have.
     EXPECT_FALSE(SheetName::date(u"2023-02-30 10.00.00.txt", berlin));
-    EXPECT_EQ(SheetName::date(u"2024-02-29 10.00.00.txt", berlin), at(berlin, 2024, 2, 29, 10, 0, 0));
+    EXPECT_EQ(SheetName::date(u"2024-02-29 10.00.00.txt", berlin),
+              at(berlin, 2024, 2, 29, 10, 0, 0));
 }
 
 TEST(SheetName, NamesAndDatesRoundTripAcrossDaylightSavingDays)
@@ -115,7 +138,8 @@ TEST(SheetName, NamesAndDatesRoundTripAcrossDaylightSavingDays)
             ASSERT_TRUE(back) << name.toStdString();
             EXPECT_EQ(SheetName::fileName(*back, {}, row.zone), name);
             // Where the clock went back by d, the instant d earlier may carry the same name.
-            const int d = row.zone.offsetFromUtc(instant.addSecs(-3600)) - row.zone.offsetFromUtc(instant);
+            const int d =
+                row.zone.offsetFromUtc(instant.addSecs(-3600)) - row.zone.offsetFromUtc(instant);
             const QDateTime earlier = instant.addSecs(-d);
             const bool repeated = d > 0 && SheetName::fileName(earlier, {}, row.zone) == name;
             EXPECT_EQ(*back, repeated ? earlier : instant) << name.toStdString();
