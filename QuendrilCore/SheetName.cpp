@@ -1,6 +1,7 @@
 #include "QuendrilCore/SheetName.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -28,10 +29,8 @@ int offsetAt(const QTimeZone& zone, qint64 utcSeconds)
 // occurrence (the larger offset) wins; where it skips one, the offset from before the skip is
 // used, so 02:30 in a skipped hour lands at 03:30 of the new offset. Zones change their offset
 // at most once in two days, so the offsets a day either side are the only candidates.
-qint64 utcOfLocal(qint64 local, const QTimeZone& zone)
+qint64 utcOfLocalUncached(qint64 local, const QTimeZone& zone)
 {
-    if (!zone.isValid())
-        return local;
     const int before = offsetAt(zone, local - 86400);
     const int after = offsetAt(zone, local + 86400);
     const int first = std::max(before, after);
@@ -41,6 +40,36 @@ qint64 utcOfLocal(qint64 local, const QTimeZone& zone)
     if (offsetAt(zone, local - second) == second)
         return local - second;
     return local - before;
+}
+
+// A scan converts thousands of names of nearby dates; between two transitions, and two days
+// clear of either, the offset is the same and no local time is skipped or repeated, so the
+// answer needs no zone lookup there.
+struct OffsetSpan {
+    QTimeZone zone;
+    qint64 from = 0;
+    qint64 to = 0;
+    int offset = 0;
+};
+
+qint64 utcOfLocal(qint64 local, const QTimeZone& zone)
+{
+    if (!zone.isValid())
+        return local;
+    thread_local std::optional<OffsetSpan> span;
+    if (span && local >= span->from && local < span->to && span->zone == zone)
+        return local - span->offset;
+    const qint64 utc = utcOfLocalUncached(local, zone);
+    const QDateTime instant = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+    const int offset = zone.offsetFromUtc(instant);
+    const QTimeZone::OffsetData previous = zone.previousTransition(instant.addSecs(1));
+    const QTimeZone::OffsetData next = zone.nextTransition(instant);
+    constexpr qint64 margin = 2 * 86400;
+    constexpr qint64 far = qint64(1) << 50;
+    const qint64 from = previous.atUtc.isValid() ? previous.atUtc.toSecsSinceEpoch() : -far;
+    const qint64 to = next.atUtc.isValid() ? next.atUtc.toSecsSinceEpoch() : far;
+    span = OffsetSpan{zone, from + offset + margin, to + offset - margin, offset};
+    return utc;
 }
 
 } // namespace

@@ -19,7 +19,8 @@ using Record = QMap<QByteArray, QByteArray>;
 QList<Record> parseRecords(const QString& path)
 {
     QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString() << " (install python3-cryptography-vectors)";
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly))
+        << path.toStdString() << " (install python3-cryptography-vectors)";
     QList<Record> records;
     Record section;
     Record current;
@@ -68,11 +69,13 @@ QByteArray hex(const Record& record, const char* name)
 TEST(CryptoKnownAnswers, AesGcmEncryptWithNinetySixBitNonces)
 {
     int checked = 0;
-    for (const Record& record : parseRecords(vectors + u"/ciphers/AES/GCM/gcmEncryptExtIV256.rsp")) {
+    for (const Record& record :
+         parseRecords(vectors + u"/ciphers/AES/GCM/gcmEncryptExtIV256.rsp")) {
         if (record.value("IVlen") != "96" || !record.contains("Key"))
             continue;
-        SCOPED_TRACE(record.value("Count").toStdString() + " of Taglen " + record.value("Taglen").toStdString() +
-                     ", PTlen " + record.value("PTlen").toStdString() + ", AADlen " +
+        SCOPED_TRACE(record.value("Count").toStdString() + " of Taglen " +
+                     record.value("Taglen").toStdString() + ", PTlen " +
+                     record.value("PTlen").toStdString() + ", AADlen " +
                      record.value("AADlen").toStdString());
         const QByteArray iv = hex(record, "IV");
         const QByteArray ct = hex(record, "CT");
@@ -95,12 +98,15 @@ TEST(CryptoKnownAnswers, AesGcmDecryptWithNinetySixBitNoncesAndFullTags)
     int opened = 0;
     int refused = 0;
     for (const Record& record : parseRecords(vectors + u"/ciphers/AES/GCM/gcmDecrypt256.rsp")) {
-        if (record.value("IVlen") != "96" || record.value("Taglen") != "128" || !record.contains("Key"))
+        if (record.value("IVlen") != "96" || record.value("Taglen") != "128" ||
+            !record.contains("Key"))
             continue;
-        SCOPED_TRACE(record.value("Count").toStdString() + ", PTlen " + record.value("PTlen").toStdString() +
-                     ", AADlen " + record.value("AADlen").toStdString());
+        SCOPED_TRACE(record.value("Count").toStdString() + ", PTlen " +
+                     record.value("PTlen").toStdString() + ", AADlen " +
+                     record.value("AADlen").toStdString());
         const QByteArray combined = hex(record, "IV") + hex(record, "CT") + hex(record, "Tag");
-        const std::optional<QByteArray> plain = Crypto::open(hex(record, "Key"), combined, hex(record, "AAD"));
+        const std::optional<QByteArray> plain =
+            Crypto::open(hex(record, "Key"), combined, hex(record, "AAD"));
         if (record.contains("FAIL")) {
             EXPECT_FALSE(plain);
             ++refused;
@@ -121,7 +127,8 @@ TEST(CryptoKnownAnswers, HmacSha256FromRfc4231)
         if (!record.contains("MD"))
             continue;
         SCOPED_TRACE(record.value("Key").left(16).toStdString());
-        EXPECT_EQ(Crypto::hmacSha256(hex(record, "Key"), hex(record, "Msg")).toHex(), record.value("MD"));
+        EXPECT_EQ(Crypto::hmacSha256(hex(record, "Key"), hex(record, "Msg")).toHex(),
+                  record.value("MD"));
         ++checked;
     }
     EXPECT_EQ(checked, 6);

@@ -43,7 +43,8 @@ sys.stdout.buffer.write(AESGCM(key).decrypt(data[38:50], data[50:], data[:38]))
 QByteArray python(const char* script, const QStringList& arguments, int* status)
 {
     QProcess process;
-    process.start(u"/usr/bin/python3"_qs, QStringList{u"-c"_qs, QString::fromUtf8(script)} + arguments);
+    process.start(u"/usr/bin/python3"_qs,
+                  QStringList{u"-c"_qs, QString::fromUtf8(script)} + arguments);
     process.waitForFinished(30000);
     *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     if (*status != 0)
@@ -60,7 +61,8 @@ protected:
         if (!QFile::exists(u"/usr/bin/python3"_qs))
             GTEST_SKIP() << "needs /usr/bin/python3 with python3-cryptography";
     }
-    const QByteArray key = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
+    const QByteArray key =
+        QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
     SheetStore store{temp.path(), QTimeZone::utc(), SheetEncryption::on(SheetCipher(key))};
 };
 

@@ -19,7 +19,8 @@
 namespace {
 
 enum class Call { openat, write, fdatasync, fsync, close, renameat, renameat2, linkat, count };
-const char* const callNames[] = {"openat", "write", "fdatasync", "fsync", "close", "renameat", "renameat2", "linkat"};
+const char* const callNames[] = {"openat", "write",    "fdatasync", "fsync",
+                                 "close",  "renameat", "renameat2", "linkat"};
 
 struct Injection {
     Call call = Call::count;
@@ -91,8 +92,8 @@ const SheetStore::SystemCalls faulty{
 
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 const QString sheetName = u"2024-03-05 09.07.03.txt"_qs;
@@ -110,7 +111,8 @@ Outcome run(const TempDir& temp, Operation operation, Call call, int nth, int er
     injection = Injection{call, nth, error};
     injection.refuseNoReplace = operation == Operation::createWithoutNoReplace;
     const SheetCipher cipher(QByteArray(32, 'k'));
-    const bool encrypted = operation == Operation::writeEncrypted || operation == Operation::encryptIfPlain;
+    const bool encrypted =
+        operation == Operation::writeEncrypted || operation == Operation::encryptIfPlain;
     SheetStore store(temp.path(), QTimeZone("Europe/Berlin"),
                      encrypted ? SheetEncryption::on(cipher) : SheetEncryption::off());
     store.setSystemCalls(faulty);
@@ -157,8 +159,9 @@ TEST(SheetStoreFaults, EveryFailedCallLeavesTheOldSheetAndNoTemporaryFile)
         for (int c = 0; c < int(Call::count); ++c) {
             for (const int error : {EIO, ENOSPC, EACCES, EROFS}) {
                 for (int nth = 1;; ++nth) {
-                    const std::string trace = std::string(operation.name) + ", " + callNames[c] + " #" +
-                                              std::to_string(nth) + " fails with " + strerror(error);
+                    const std::string trace = std::string(operation.name) + ", " + callNames[c] +
+                                              " #" + std::to_string(nth) + " fails with " +
+                                              strerror(error);
                     SCOPED_TRACE(trace);
                     TempDir temp;
                     temp.write(sheetName, oldBytes);
@@ -173,12 +176,15 @@ TEST(SheetStoreFaults, EveryFailedCallLeavesTheOldSheetAndNoTemporaryFile)
                                           operation.operation == Operation::createWithoutNoReplace;
                     const bool encrypting = operation.operation == Operation::encryptIfPlain;
                     // The second fsync and close are the folder's own: after the rename.
-                    const bool afterRename = (Call(c) == Call::fsync || Call(c) == Call::close) && nth == 2;
-                    const bool reported = !afterRename || (Call(c) == Call::fsync && !creating && !encrypting);
+                    const bool afterRename =
+                        (Call(c) == Call::fsync || Call(c) == Call::close) && nth == 2;
+                    const bool reported =
+                        !afterRename || (Call(c) == Call::fsync && !creating && !encrypting);
                     if (!reported) {
                         EXPECT_TRUE(outcome.result && *outcome.result);
                     } else if (encrypting && Call(c) == Call::renameat) {
-                        EXPECT_TRUE(outcome.result && !*outcome.result) << "a failed rename is a no";
+                        EXPECT_TRUE(outcome.result && !*outcome.result)
+                            << "a failed rename is a no";
                     } else {
                         ASSERT_FALSE(outcome.result);
                         EXPECT_EQ(outcome.result.error(), SheetStoreError::writeFailed(error));
@@ -224,7 +230,8 @@ TEST(SheetStoreFaults, ShortAndInterruptedWritesAreContinued)
                          operation == Operation::writeEncrypted ? SheetEncryption::on(cipher)
                                                                 : SheetEncryption::off());
         store.setSystemCalls(faulty);
-        const QString text = u"seven bytes at most per call, and EINTR on every third\n"_qs.repeated(20);
+        const QString text =
+            u"seven bytes at most per call, and EINTR on every third\n"_qs.repeated(20);
         ASSERT_TRUE(store.write(text, temp.filePath(sheetName)));
         EXPECT_GT(injection.writeTurn, 100);
         EXPECT_EQ(store.read(temp.filePath(sheetName))->text, text);

@@ -29,8 +29,8 @@ const QString sheetName = u"2024-03-05 09.07.03.txt"_qs;
 
 QStringList entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Runs quendril-tool under strace and returns the trace lines of the write path.
@@ -43,10 +43,13 @@ QStringList traced(const QStringList& arguments, const QByteArray& input, const 
     if (!key.isEmpty())
         environment.insert(u"QUENDRIL_SHEET_KEY"_qs, QString::fromLatin1(key));
     process.setProcessEnvironment(environment);
-    process.start(u"strace"_qs, QStringList{u"-f"_qs, u"-qq"_qs, u"-o"_qs, log, u"-e"_qs,
-                                            u"trace=openat,write,fdatasync,fsync,close,renameat,renameat2,linkat,unlinkat"_qs,
-                                            QString::fromUtf8(QUENDRIL_TOOL_EXE)} +
-                                arguments);
+    process.start(
+        u"strace"_qs,
+        QStringList{
+            u"-f"_qs, u"-qq"_qs, u"-o"_qs, log, u"-e"_qs,
+            u"trace=openat,write,fdatasync,fsync,close,renameat,renameat2,linkat,unlinkat"_qs,
+            QString::fromUtf8(QUENDRIL_TOOL_EXE)} +
+            arguments);
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished(60000);
@@ -94,9 +97,21 @@ TEST(SheetStoreSystem, WritePathFlushesDataBeforeTheRenameAndTheFolderAfterIt)
         QString rename;
         int writes;
     } rows[] = {
-        {"write plain", {u"sheet-write"_qs, url}, {}, u"^renameat\\(\\d+, \"\\.quendril-.*\\.tmp\", \\d+, \"2024"_qs, 1},
-        {"write encrypted", {u"sheet-write"_qs, url}, key, u"^renameat\\(\\d+, \"\\.quendril-.*\\.tmp\", \\d+, \"2024"_qs, 2},
-        {"create", {u"sheet-create"_qs, temp.path()}, {}, u"^renameat2\\(.*RENAME_NOREPLACE\\)\\s+= 0"_qs, 1},
+        {"write plain",
+         {u"sheet-write"_qs, url},
+         {},
+         u"^renameat\\(\\d+, \"\\.quendril-.*\\.tmp\", \\d+, \"2024"_qs,
+         1},
+        {"write encrypted",
+         {u"sheet-write"_qs, url},
+         key,
+         u"^renameat\\(\\d+, \"\\.quendril-.*\\.tmp\", \\d+, \"2024"_qs,
+         2},
+        {"create",
+         {u"sheet-create"_qs, temp.path()},
+         {},
+         u"^renameat2\\(.*RENAME_NOREPLACE\\)\\s+= 0"_qs,
+         1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -104,11 +119,14 @@ TEST(SheetStoreSystem, WritePathFlushesDataBeforeTheRenameAndTheFolderAfterIt)
         const QString all = lines.join(u'\n');
         const qsizetype folder = find(lines, u"^openat\\(AT_FDCWD, .*O_DIRECTORY.*\\s= (\\d+)$"_qs);
         ASSERT_GE(folder, 0) << all.toStdString();
-        const QString folderFd = QRegularExpression(u"= (\\d+)$"_qs).match(lines[folder]).captured(1);
-        const qsizetype open = find(lines,
-                                    u"^openat\\(" + folderFd +
-                                        u", \"\\.quendril-[0-9a-f-]{36}\\.tmp\", O_WRONLY\\|O_CREAT\\|O_EXCL.*O_CLOEXEC, 0644\\)\\s+= \\d+$",
-                                    folder);
+        const QString folderFd =
+            QRegularExpression(u"= (\\d+)$"_qs).match(lines[folder]).captured(1);
+        const qsizetype open =
+            find(lines,
+                 u"^openat\\(" + folderFd +
+                     u", \"\\.quendril-[0-9a-f-]{36}\\.tmp\", "
+                     u"O_WRONLY\\|O_CREAT\\|O_EXCL.*O_CLOEXEC, 0644\\)\\s+= \\d+$",
+                 folder);
         ASSERT_GT(open, folder) << all.toStdString();
         const QString fileFd = QRegularExpression(u"= (\\d+)$"_qs).match(lines[open]).captured(1);
         qsizetype last = open;
@@ -144,7 +162,8 @@ TEST(SheetStoreSystem, KilledWritersLeaveOneCompleteVersion)
         SCOPED_TRACE(encrypted ? "encrypted" : "plain");
         TempDir temp;
         const QString url = temp.filePath(sheetName);
-        const SheetEncryption encryption = encrypted ? SheetEncryption::on(cipher) : SheetEncryption::off();
+        const SheetEncryption encryption =
+            encrypted ? SheetEncryption::on(cipher) : SheetEncryption::off();
         {
             SheetStore store(temp.path(), QTimeZone::utc(), encryption);
             ASSERT_TRUE(store.write(version(0), url));
@@ -178,10 +197,12 @@ TEST(SheetStoreSystem, KilledWritersLeaveOneCompleteVersion)
             ASSERT_GE(n, last) << "an older version came back";
             last = n;
         }
-        // Killed writers leave temporary files (ensureFolder clears them after a day), nothing else.
+        // Killed writers leave temporary files (ensureFolder clears them after a day), nothing
+        // else.
         for (const QString& name : entries(temp.path())) {
             if (name != sheetName) {
-                EXPECT_TRUE(name.startsWith(u".quendril-") && name.endsWith(u".tmp")) << name.toStdString();
+                EXPECT_TRUE(name.startsWith(u".quendril-") && name.endsWith(u".tmp"))
+                    << name.toStdString();
             }
         }
     }
@@ -205,18 +226,21 @@ QString inPrivateTmpfs(const QString& mountPoint, const std::function<QString()>
         if (::unshare(CLONE_NEWNS) != 0)
             report = u"SKIP unshare(CLONE_NEWNS): "_qs + QString::fromUtf8(strerror(errno));
         else if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                 ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=256k,mode=0755") != 0)
+                 ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0,
+                         "size=256k,mode=0755") != 0)
             report = u"SKIP mount tmpfs: "_qs + QString::fromUtf8(strerror(errno));
         else
             report = body();
         const QByteArray bytes = report.toUtf8();
-        [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], bytes.constData(), size_t(bytes.size()));
+        [[maybe_unused]] const ssize_t written =
+            ::write(pipeFds[1], bytes.constData(), size_t(bytes.size()));
         ::_exit(0);
     }
     ::close(pipeFds[1]);
     QByteArray output;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR);) {
+    for (ssize_t got;
+         (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR);) {
         if (got > 0)
             output.append(buffer, got);
     }
@@ -235,15 +259,16 @@ QString readAll(const QString& path)
 }
 
 // What went wrong, if anything, with a write that should fail with `error`.
-QString expectRefusedWrite(SheetStore& store, const QString& text, const QString& url, int error, const QString& old)
+QString expectRefusedWrite(SheetStore& store, const QString& text, const QString& url, int error,
+                           const QString& old)
 {
     QString problems;
     const Result<void, SheetStoreError> written = store.write(text, url);
     if (written)
         problems += u"write succeeded; "_qs;
     else if (written.error() != SheetStoreError::writeFailed(error))
-        problems += u"write failed with kind "_qs + QString::number(int(written.error().kind)) + u" errno " +
-                    QString::number(written.error().code) + u"; ";
+        problems += u"write failed with kind "_qs + QString::number(int(written.error().kind)) +
+                    u" errno " + QString::number(written.error().code) + u"; ";
     if (readAll(url) != old)
         problems += u"the old sheet changed; "_qs;
     if (entries(store.folder()) != QStringList{sheetName})
@@ -264,24 +289,29 @@ TEST(SheetStoreSystem, RealFullDiskAndReadOnlyFileSystem)
                              encrypted ? SheetEncryption::on(cipher) : SheetEncryption::off());
             const QString url = QString(mountPoint.path() + u'/' + sheetName);
             const QString old = u"the old version\n"_qs;
-            if (!SheetStore(mountPoint.path(), QTimeZone::utc(), SheetEncryption::off()).write(old, url))
+            if (!SheetStore(mountPoint.path(), QTimeZone::utc(), SheetEncryption::off())
+                     .write(old, url))
                 return u"could not write the first version"_qs;
             // 400 KB on a 256 KB file system.
-            problems += expectRefusedWrite(store, u"too much\n"_qs.repeated(45000), url, ENOSPC, old);
+            problems +=
+                expectRefusedWrite(store, u"too much\n"_qs.repeated(45000), url, ENOSPC, old);
             // Space is back once the temporary file is gone.
             if (!store.write(u"fits\n"_qs.repeated(1000), url))
                 problems += u"the disk stayed full; "_qs;
-            if (!SheetStore(mountPoint.path(), QTimeZone::utc(), SheetEncryption::off()).write(old, url))
+            if (!SheetStore(mountPoint.path(), QTimeZone::utc(), SheetEncryption::off())
+                     .write(old, url))
                 return u"could not restore the first version"_qs;
 
-            if (::mount(nullptr, QFile::encodeName(mountPoint.path()).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
-                        nullptr) != 0)
+            if (::mount(nullptr, QFile::encodeName(mountPoint.path()).constData(), nullptr,
+                        MS_REMOUNT | MS_RDONLY, nullptr) != 0)
                 return QString(u"remount read-only: "_qs + QString::fromUtf8(strerror(errno)));
             problems += expectRefusedWrite(store, u"new"_qs, url, EROFS, old);
-            const Result<SheetFile, SheetStoreError> made = store.create(u"new", QDateTime::currentDateTimeUtc());
+            const Result<SheetFile, SheetStoreError> made =
+                store.create(u"new", QDateTime::currentDateTimeUtc());
             if (made || made.error() != SheetStoreError::writeFailed(EROFS))
                 problems += u"create on a read-only file system was not EROFS; "_qs;
-            if (::mount(nullptr, QFile::encodeName(mountPoint.path()).constData(), nullptr, MS_REMOUNT, nullptr) != 0)
+            if (::mount(nullptr, QFile::encodeName(mountPoint.path()).constData(), nullptr,
+                        MS_REMOUNT, nullptr) != 0)
                 return QString(u"remount read-write: "_qs + QString::fromUtf8(strerror(errno)));
         }
         return problems;

@@ -36,7 +36,8 @@ int withStore(const QString& folder, const std::function<int(SheetStore&)>& body
         std::fprintf(stderr, "QUENDRIL_SHEET_KEY is not a recovery key\n");
         return 2;
     }
-    SheetStore store(QFileInfo(folder).absoluteFilePath(), QTimeZone::systemTimeZone(), *encryption);
+    SheetStore store(QFileInfo(folder).absoluteFilePath(), QTimeZone::systemTimeZone(),
+                     *encryption);
     return body(store);
 }
 
@@ -59,7 +60,8 @@ const ToolCommand::Registration create{
             return 2;
         return withStore(arguments[0], [&](SheetStore& store) {
             const Result<SheetFile, SheetStoreError> made =
-                store.create(QString::fromUtf8(ToolCommand::readStandardInput()), QDateTime::currentDateTimeUtc());
+                store.create(QString::fromUtf8(ToolCommand::readStandardInput()),
+                             QDateTime::currentDateTimeUtc());
             if (!made)
                 return fail("create", made.error());
             std::printf("%s\n", made->url.toUtf8().constData());
