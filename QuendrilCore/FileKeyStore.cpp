@@ -89,8 +89,9 @@ Result<void, SheetKeyStoreError> FileKeyStore::saveKey(const QString& text)
 
     // A fresh file renamed into place, so a reader meets the old key or the new one, and the
     // new file's mode is ours rather than that of a file that was there before.
-    const QByteArray temporary = QFile::encodeName(
-        QString(folder + u"/.quendril-key-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".tmp"));
+    const QByteArray temporary =
+        QFile::encodeName(QString(folder + u"/.quendril-key-" +
+                                  QUuid::createUuid().toString(QUuid::WithoutBraces) + u".tmp"));
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return failure(SheetKeyStoreError::Kind::fileWrite, errno);

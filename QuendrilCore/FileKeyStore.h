@@ -6,7 +6,10 @@
 // Saving replaces whatever the file held; callers check for a stored key first.
 class FileKeyStore : public SheetKeyStore {
 public:
-    explicit FileKeyStore(QString url) : m_url(std::move(url)) {}
+    explicit FileKeyStore(QString url)
+        : m_url(std::move(url))
+    {
+    }
 
     [[nodiscard]] const QString& url() const { return m_url; }
 

@@ -50,9 +50,9 @@ QStringView trimmedBlanks(QStringView part)
 const QList<KeyCombo::Entry>& KeyCombo::modifiers()
 {
     static const QList<Entry> table{
-        {QStringLiteral("ctrl"), controlBit},   {QStringLiteral("alt"), optionBit},
-        {QStringLiteral("option"), optionBit},  {QStringLiteral("shift"), shiftBit},
-        {QStringLiteral("cmd"), commandBit},    {QStringLiteral("super"), commandBit},
+        {QStringLiteral("ctrl"), controlBit},  {QStringLiteral("alt"), optionBit},
+        {QStringLiteral("option"), optionBit}, {QStringLiteral("shift"), shiftBit},
+        {QStringLiteral("cmd"), commandBit},   {QStringLiteral("super"), commandBit},
         {QStringLiteral("hyper"), hyperBits},
     };
     return table;
@@ -61,22 +61,22 @@ const QList<KeyCombo::Entry>& KeyCombo::modifiers()
 const QList<KeyCombo::Entry>& KeyCombo::keys()
 {
     static const QList<Entry> table{
-        {QStringLiteral("a"), 0},      {QStringLiteral("s"), 1},      {QStringLiteral("d"), 2},
-        {QStringLiteral("f"), 3},      {QStringLiteral("h"), 4},      {QStringLiteral("g"), 5},
-        {QStringLiteral("z"), 6},      {QStringLiteral("x"), 7},      {QStringLiteral("c"), 8},
-        {QStringLiteral("v"), 9},      {QStringLiteral("b"), 11},     {QStringLiteral("q"), 12},
-        {QStringLiteral("w"), 13},     {QStringLiteral("e"), 14},     {QStringLiteral("r"), 15},
-        {QStringLiteral("y"), 16},     {QStringLiteral("t"), 17},     {QStringLiteral("o"), 31},
-        {QStringLiteral("u"), 32},     {QStringLiteral("i"), 34},     {QStringLiteral("p"), 35},
-        {QStringLiteral("l"), 37},     {QStringLiteral("j"), 38},     {QStringLiteral("k"), 40},
-        {QStringLiteral("n"), 45},     {QStringLiteral("m"), 46},     {QStringLiteral("1"), 18},
-        {QStringLiteral("2"), 19},     {QStringLiteral("3"), 20},     {QStringLiteral("4"), 21},
-        {QStringLiteral("6"), 22},     {QStringLiteral("5"), 23},     {QStringLiteral("9"), 25},
-        {QStringLiteral("7"), 26},     {QStringLiteral("8"), 28},     {QStringLiteral("0"), 29},
-        {QStringLiteral("space"), 49}, {QStringLiteral("f1"), 122},   {QStringLiteral("f2"), 120},
-        {QStringLiteral("f3"), 99},    {QStringLiteral("f4"), 118},   {QStringLiteral("f5"), 96},
-        {QStringLiteral("f6"), 97},    {QStringLiteral("f7"), 98},    {QStringLiteral("f8"), 100},
-        {QStringLiteral("f9"), 101},   {QStringLiteral("f10"), 109},  {QStringLiteral("f11"), 103},
+        {QStringLiteral("a"), 0},      {QStringLiteral("s"), 1},     {QStringLiteral("d"), 2},
+        {QStringLiteral("f"), 3},      {QStringLiteral("h"), 4},     {QStringLiteral("g"), 5},
+        {QStringLiteral("z"), 6},      {QStringLiteral("x"), 7},     {QStringLiteral("c"), 8},
+        {QStringLiteral("v"), 9},      {QStringLiteral("b"), 11},    {QStringLiteral("q"), 12},
+        {QStringLiteral("w"), 13},     {QStringLiteral("e"), 14},    {QStringLiteral("r"), 15},
+        {QStringLiteral("y"), 16},     {QStringLiteral("t"), 17},    {QStringLiteral("o"), 31},
+        {QStringLiteral("u"), 32},     {QStringLiteral("i"), 34},    {QStringLiteral("p"), 35},
+        {QStringLiteral("l"), 37},     {QStringLiteral("j"), 38},    {QStringLiteral("k"), 40},
+        {QStringLiteral("n"), 45},     {QStringLiteral("m"), 46},    {QStringLiteral("1"), 18},
+        {QStringLiteral("2"), 19},     {QStringLiteral("3"), 20},    {QStringLiteral("4"), 21},
+        {QStringLiteral("6"), 22},     {QStringLiteral("5"), 23},    {QStringLiteral("9"), 25},
+        {QStringLiteral("7"), 26},     {QStringLiteral("8"), 28},    {QStringLiteral("0"), 29},
+        {QStringLiteral("space"), 49}, {QStringLiteral("f1"), 122},  {QStringLiteral("f2"), 120},
+        {QStringLiteral("f3"), 99},    {QStringLiteral("f4"), 118},  {QStringLiteral("f5"), 96},
+        {QStringLiteral("f6"), 97},    {QStringLiteral("f7"), 98},   {QStringLiteral("f8"), 100},
+        {QStringLiteral("f9"), 101},   {QStringLiteral("f10"), 109}, {QStringLiteral("f11"), 103},
         {QStringLiteral("f12"), 111},
     };
     return table;

@@ -60,7 +60,9 @@ public:
 
 private:
     KeyCombo(quint32 keyCode, quint32 carbonModifiers, QString text)
-        : m_keyCode(keyCode), m_carbonModifiers(carbonModifiers), m_text(std::move(text))
+        : m_keyCode(keyCode)
+        , m_carbonModifiers(carbonModifiers)
+        , m_text(std::move(text))
     {
     }
 

@@ -77,18 +77,19 @@ Result<Settings, SettingsError> Settings::decode(const QByteArray& bytes)
     const QJsonObject object = document.object();
 
     Settings settings;
-    const bool ok = readString(object, QLatin1StringView("notes_folder"), settings.notesFolder) &&
-                    readString(object, QLatin1StringView("global_shortcut"), settings.globalShortcut) &&
-                    readString(object, QLatin1StringView("new_sheet_shortcut"), settings.newSheetShortcut) &&
-                    readString(object, QLatin1StringView("font_face"), settings.fontFace) &&
-                    readDouble(object, QLatin1StringView("font_size"), settings.fontSize) &&
-                    readString(object, QLatin1StringView("theme"), settings.theme) &&
-                    readInt(object, QLatin1StringView("tab_size"), settings.tabSize) &&
-                    readBool(object, QLatin1StringView("line_numbers"), settings.lineNumbers) &&
-                    readBool(object, QLatin1StringView("word_wrap"), settings.wordWrap) &&
-                    readBool(object, QLatin1StringView("start_at_login"), settings.startAtLogin) &&
-                    readInt(object, QLatin1StringView("close_tabs_after_days"), settings.closeTabsAfterDays) &&
-                    readBool(object, QLatin1StringView("update_automatically"), settings.updateAutomatically);
+    const bool ok =
+        readString(object, QLatin1StringView("notes_folder"), settings.notesFolder) &&
+        readString(object, QLatin1StringView("global_shortcut"), settings.globalShortcut) &&
+        readString(object, QLatin1StringView("new_sheet_shortcut"), settings.newSheetShortcut) &&
+        readString(object, QLatin1StringView("font_face"), settings.fontFace) &&
+        readDouble(object, QLatin1StringView("font_size"), settings.fontSize) &&
+        readString(object, QLatin1StringView("theme"), settings.theme) &&
+        readInt(object, QLatin1StringView("tab_size"), settings.tabSize) &&
+        readBool(object, QLatin1StringView("line_numbers"), settings.lineNumbers) &&
+        readBool(object, QLatin1StringView("word_wrap"), settings.wordWrap) &&
+        readBool(object, QLatin1StringView("start_at_login"), settings.startAtLogin) &&
+        readInt(object, QLatin1StringView("close_tabs_after_days"), settings.closeTabsAfterDays) &&
+        readBool(object, QLatin1StringView("update_automatically"), settings.updateAutomatically);
     if (!ok)
         return unexpected(SettingsError::wrongType);
     return settings;

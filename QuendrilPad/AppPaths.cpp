@@ -74,9 +74,11 @@ QString normalised(const QString& folder)
             resolved = parentOf(resolved);
             continue;
         }
-        const QString next = resolved == u"/" ? QString(u'/' + part) : QString(resolved + u'/' + part);
+        const QString next =
+            resolved == u"/" ? QString(u'/' + part) : QString(resolved + u'/' + part);
         char target[PATH_MAX];
-        const ssize_t length = ::readlink(QFile::encodeName(next).constData(), target, sizeof target);
+        const ssize_t length =
+            ::readlink(QFile::encodeName(next).constData(), target, sizeof target);
         if (length <= 0 || ++linksFollowed > maximumLinks) {
             resolved = next;
             continue;

@@ -22,7 +22,10 @@ struct KeySource {
     QString url;     // devFile: the key file
     QString message; // refused: why sheets stay locked
 
-    [[nodiscard]] static KeySource devFile(QString url) { return {Kind::devFile, std::move(url), {}}; }
+    [[nodiscard]] static KeySource devFile(QString url)
+    {
+        return {Kind::devFile, std::move(url), {}};
+    }
     [[nodiscard]] static KeySource refused(QString message)
     {
         return {Kind::refused, {}, std::move(message)};

@@ -171,13 +171,15 @@ int restoreKey()
     }
     switch (restored.error()) {
     case SheetKeysError::notAKey:
-        printLine(QStringLiteral("That is not a recovery key. It is 44 characters and ends with =."));
+        printLine(
+            QStringLiteral("That is not a recovery key. It is 44 characters and ends with =."));
         break;
     case SheetKeysError::keyAlreadyStored:
         printLine(QStringLiteral("A key is in the keyring already. Nothing changed."));
         break;
     case SheetKeysError::opensNoSheet:
-        printLine(QStringLiteral("That key opens no sheet in %1. Nothing changed.").arg(notesFolder));
+        printLine(
+            QStringLiteral("That key opens no sheet in %1. Nothing changed.").arg(notesFolder));
         break;
     case SheetKeysError::saveFailed:
         printLine(QStringLiteral("The key could not be saved in the keyring."));

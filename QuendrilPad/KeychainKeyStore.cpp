@@ -53,10 +53,16 @@ using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
 class ObjectList {
 public:
     ObjectList() = default;
-    explicit ObjectList(GList* list) : m_list(list) {}
+    explicit ObjectList(GList* list)
+        : m_list(list)
+    {
+    }
     ObjectList(const ObjectList&) = delete;
     ObjectList& operator=(const ObjectList&) = delete;
-    ObjectList(ObjectList&& other) noexcept : m_list(std::exchange(other.m_list, nullptr)) {}
+    ObjectList(ObjectList&& other) noexcept
+        : m_list(std::exchange(other.m_list, nullptr))
+    {
+    }
     ObjectList& operator=(ObjectList&& other) noexcept
     {
         std::swap(m_list, other.m_list);
@@ -92,14 +98,17 @@ struct Deadline {
 class Session {
 public:
     Session(const QByteArray& service, const QByteArray& account, const Deadline& deadline)
-        : m_service(service), m_account(account), m_deadline(deadline)
+        : m_service(service)
+        , m_account(account)
+        , m_deadline(deadline)
     {
     }
 
     Result<void, SheetKeyStoreError> open()
     {
         GError* error = nullptr;
-        m_connection.reset(secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, SECRET_SERVICE_NONE,
+        m_connection.reset(secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr,
+                                                    SECRET_SERVICE_NONE,
                                                     m_deadline.cancellable.get(), &error));
         if (!m_connection)
             return failed(error);
@@ -140,7 +149,8 @@ public:
         GError* error = nullptr;
         const AttributesPtr attributes = this->attributes();
         ObjectList items(secret_service_search_sync(m_connection.get(), nullptr, attributes.get(),
-                                                    SECRET_SEARCH_ALL, m_deadline.cancellable.get(), &error));
+                                                    SECRET_SEARCH_ALL, m_deadline.cancellable.get(),
+                                                    &error));
         if (error)
             return failed(error);
         return items;
@@ -234,9 +244,9 @@ private:
 // authenticates and then never answers its greeting) are left to finish on their own, with
 // everything they touch owned by the thread.
 template <typename T>
-Result<T, SheetKeyStoreError> runBounded(const QString& service, const QString& account,
-                                         std::chrono::milliseconds limit,
-                                         std::function<Result<T, SheetKeyStoreError>(Session&)> body)
+Result<T, SheetKeyStoreError>
+runBounded(const QString& service, const QString& account, std::chrono::milliseconds limit,
+           std::function<Result<T, SheetKeyStoreError>(Session&)> body)
 {
     struct Shared {
         Deadline deadline;
@@ -300,7 +310,9 @@ Result<void, SheetKeyStoreError> removeAll(Session& session)
 
 KeychainKeyStore::KeychainKeyStore(QString service, QString account,
                                    std::chrono::milliseconds timeLimit)
-    : m_service(std::move(service)), m_account(std::move(account)), m_timeLimit(timeLimit)
+    : m_service(std::move(service))
+    , m_account(std::move(account))
+    , m_timeLimit(timeLimit)
 {
 }
 

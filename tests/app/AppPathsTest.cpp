@@ -29,7 +29,8 @@ public:
     void set(const char* name, const std::optional<QString>& value)
     {
         if (!m_saved.contains(name))
-            m_saved[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+            m_saved[name] =
+                qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
         if (value)
             ::setenv(name, value->toUtf8().constData(), 1);
         else
@@ -97,13 +98,15 @@ TEST_F(AppPathsTest, OneOverrideAloneLocksTheSheets)
         SCOPED_TRACE(row.name);
         environment.set("QUENDRIL_APP_SUPPORT", row.support);
         environment.set("QUENDRIL_NOTES_FOLDER", row.notes);
-        EXPECT_EQ(AppPaths::keySource(), AppPaths::KeySource::refused(AppPaths::onlyOneOverride.toString()));
+        EXPECT_EQ(AppPaths::keySource(),
+                  AppPaths::KeySource::refused(AppPaths::onlyOneOverride.toString()));
         EXPECT_EQ(AppPaths::keyStore(), nullptr);
     }
 
     environment.set("QUENDRIL_APP_SUPPORT", QString());
     environment.set("QUENDRIL_NOTES_FOLDER", QString());
-    EXPECT_EQ(AppPaths::keySource(), AppPaths::KeySource::keychain()) << "both empty count as unset";
+    EXPECT_EQ(AppPaths::keySource(), AppPaths::KeySource::keychain())
+        << "both empty count as unset";
 }
 
 TEST_F(AppPathsTest, ATestRunKeepsItsKeyInItsOwnSupportFolder)
@@ -129,7 +132,8 @@ TEST_F(AppPathsTest, ATestRunOnARealNotesFolderIsRefused)
     temp.mkdir(QStringLiteral("other"));
     link(temp.filePath(QStringLiteral("Quendrils")), QStringLiteral("to-default"));
     link(temp.path(), QStringLiteral("to-home"));
-    temp.write(QStringLiteral(".config/quendril-pad/settings.json"), R"({"notes_folder": "~/Configured"})");
+    temp.write(QStringLiteral(".config/quendril-pad/settings.json"),
+               R"({"notes_folder": "~/Configured"})");
     // The test run's own settings never make a folder real.
     temp.write(QStringLiteral("support/settings.json"), R"({"notes_folder": "~/other"})");
 
@@ -154,7 +158,8 @@ TEST_F(AppPathsTest, ATestRunOnARealNotesFolderIsRefused)
         testRun(row.notes);
         EXPECT_EQ(AppPaths::keySource().kind == AppPaths::KeySource::Kind::refused, row.refused);
         if (row.refused) {
-            EXPECT_EQ(AppPaths::keySource().message, AppPaths::overrideIsRealNotesFolder.toString());
+            EXPECT_EQ(AppPaths::keySource().message,
+                      AppPaths::overrideIsRealNotesFolder.toString());
         }
     }
 

@@ -44,7 +44,8 @@ protected:
         return run(QStringLiteral(QUENDRIL_PAD_EXE), arguments, input);
     }
 
-    PadRun run(const QString& program, const QStringList& arguments, const QByteArray& input = {}) const
+    PadRun run(const QString& program, const QStringList& arguments,
+               const QByteArray& input = {}) const
     {
         QProcess process;
         process.setProcessEnvironment(environment);
@@ -75,9 +76,11 @@ protected:
     {
         QMap<QString, QByteArray> files;
         const QDir dir(folder);
-        for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        for (const QString& name :
+             dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
             QFile file(dir.filePath(name));
-            files[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+            files[name] =
+                file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
         }
         return files;
     }
@@ -118,9 +121,10 @@ TEST_F(CommandLineModesTest, ExportWritesAPlainCopyOfEverySheetTheKeyOpens)
 
     expectRun(pad({QStringLiteral("--export-plain"), destination}), 0,
               lines({QString(u"Wrote 3 sheets to " + destination)}));
-    const QMap<QString, QByteArray> expected{{QStringLiteral("2024-03-05 09.07.03.txt"), "plain one\n"},
-                                             {QStringLiteral("2024-03-06 10.00.00.txt"), "secret one"},
-                                             {QStringLiteral("2024-03-07 11.00.00.txt"), "secret two ü"}};
+    const QMap<QString, QByteArray> expected{
+        {QStringLiteral("2024-03-05 09.07.03.txt"), "plain one\n"},
+        {QStringLiteral("2024-03-06 10.00.00.txt"), "secret one"},
+        {QStringLiteral("2024-03-07 11.00.00.txt"), "secret two ü"}};
     EXPECT_EQ(contents(destination), expected);
     EXPECT_EQ(contents(notes), before);
 }
@@ -151,7 +155,8 @@ TEST_F(CommandLineModesTest, ExportWithoutTheRightKeyCopiesOnlyPlainSheets)
         expected << QString(u"Wrote 1 sheets to " + destination)
                  << QStringLiteral("These 2 sheets did not open:") << encryptedNames;
         expectRun(pad({QStringLiteral("--export-plain"), destination}), 1, lines(expected));
-        EXPECT_EQ(contents(destination).keys(), QStringList{QStringLiteral("2024-03-05 09.07.03.txt")});
+        EXPECT_EQ(contents(destination).keys(),
+                  QStringList{QStringLiteral("2024-03-05 09.07.03.txt")});
         EXPECT_EQ(contents(notes), before);
     }
 }
@@ -191,14 +196,21 @@ TEST_F(CommandLineModesTest, ArgumentsChooseOneModeInOrder)
     const Row rows[] = {
         {"export without a folder", {QStringLiteral("--export-plain")}, 2, usage},
         {"export without a folder wins over restore",
-         {QStringLiteral("--restore-key"), QStringLiteral("--export-plain")}, 2, usage},
+         {QStringLiteral("--restore-key"), QStringLiteral("--export-plain")},
+         2,
+         usage},
         {"export wins and expands the home folder",
-         {QStringLiteral("--keychain-check"), QStringLiteral("--restore-key"), QStringLiteral("--export-plain"),
-          QStringLiteral("~/copy")},
-         0, lines({QString(u"Wrote 3 sheets to " + home + u"/copy")})},
-        {"home folder alone", {QStringLiteral("--export-plain"), QStringLiteral("~")}, 0,
+         {QStringLiteral("--keychain-check"), QStringLiteral("--restore-key"),
+          QStringLiteral("--export-plain"), QStringLiteral("~/copy")},
+         0,
+         lines({QString(u"Wrote 3 sheets to " + home + u"/copy")})},
+        {"home folder alone",
+         {QStringLiteral("--export-plain"), QStringLiteral("~")},
+         0,
          lines({QString(u"Wrote 3 sheets to " + home)})},
-        {"restore wins over the check", {QStringLiteral("--keychain-check"), QStringLiteral("--restore-key")}, 1,
+        {"restore wins over the check",
+         {QStringLiteral("--keychain-check"), QStringLiteral("--restore-key")},
+         1,
          "A key is in the keyring already. Nothing changed.\n"},
     };
     for (const Row& row : rows) {
@@ -217,7 +229,8 @@ TEST_F(CommandLineModesTest, ARefusedKeySourceStopsExportAndRestore)
         QString notes;
         QByteArray out;
     };
-    const QByteArray onlyOne = "Set both QUENDRIL_APP_SUPPORT and QUENDRIL_NOTES_FOLDER for a test run. Sheets stay locked.\n";
+    const QByteArray onlyOne = "Set both QUENDRIL_APP_SUPPORT and QUENDRIL_NOTES_FOLDER for a test "
+                               "run. Sheets stay locked.\n";
     const Row rows[] = {
         {"only the notes override", std::nullopt, notes, onlyOne},
         {"only the support override", support, QString(), onlyOne},
@@ -231,7 +244,8 @@ TEST_F(CommandLineModesTest, ARefusedKeySourceStopsExportAndRestore)
         else
             environment.remove(QStringLiteral("QUENDRIL_APP_SUPPORT"));
         environment.insert(QStringLiteral("QUENDRIL_NOTES_FOLDER"), row.notes);
-        expectRun(pad({QStringLiteral("--export-plain"), temp.filePath(QStringLiteral("copy"))}), 2, row.out);
+        expectRun(pad({QStringLiteral("--export-plain"), temp.filePath(QStringLiteral("copy"))}), 2,
+                  row.out);
         expectRun(pad({QStringLiteral("--restore-key")}, key.recoveryKey().toUtf8()), 2, row.out);
     }
     EXPECT_FALSE(QFile::exists(temp.filePath(QStringLiteral("copy"))));
@@ -242,8 +256,11 @@ TEST_F(CommandLineModesTest, RestorePutsAPipedKeyBackTrimmed)
 {
     writeSheets();
     const auto before = contents(notes);
-    expectRun(pad({QStringLiteral("--restore-key")}, QByteArray(" \t" + key.recoveryKey().toUtf8() + "  \n")), 0,
-              lines({QString(u"Done. The key opens 2 sheets in " + notes + u". Start Quendril Pad.")}));
+    expectRun(
+        pad({QStringLiteral("--restore-key")},
+            QByteArray(" \t" + key.recoveryKey().toUtf8() + "  \n")),
+        0,
+        lines({QString(u"Done. The key opens 2 sheets in " + notes + u". Start Quendril Pad.")}));
     const QString keyFile = support + u"/dev-sheet-key.txt";
     EXPECT_EQ(temp.read(QStringLiteral("support/dev-sheet-key.txt")), key.recoveryKey().toUtf8());
     struct stat info;
@@ -288,14 +305,16 @@ TEST_F(CommandLineModesTest, RestoreChangesNothingForAKeyItCannotUse)
 TEST_F(CommandLineModesTest, RestoreReportsAKeyItCouldNotReadOrSave)
 {
     writeSheets();
-    const PadRun closed = run(QStringLiteral("/bin/sh"),
-                              {QStringLiteral("-c"), QStringLiteral("exec 0<&-; exec \"$0\" --restore-key"),
-                               QStringLiteral(QUENDRIL_PAD_EXE)});
+    const PadRun closed =
+        run(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), QStringLiteral("exec 0<&-; exec \"$0\" --restore-key"),
+             QStringLiteral(QUENDRIL_PAD_EXE)});
     expectRun(closed, 2, "No key read.\n");
 
     // A support folder that is a file: the key file cannot be made.
     temp.write(QStringLiteral("support-file"), "x");
-    environment.insert(QStringLiteral("QUENDRIL_APP_SUPPORT"), temp.filePath(QStringLiteral("support-file")));
+    environment.insert(QStringLiteral("QUENDRIL_APP_SUPPORT"),
+                       temp.filePath(QStringLiteral("support-file")));
     expectRun(pad({QStringLiteral("--restore-key")}, key.recoveryKey().toUtf8()), 1,
               "The key could not be saved in the keyring.\n");
 }
@@ -329,12 +348,13 @@ os.waitpid(pid, 0)
 sys.stdout.write('echo=%d\n' % (1 if echo else 0))
 sys.stdout.write((seen + rest).decode().replace('\r\n', '\n'))
 )");
-    const PadRun terminal = run(QStringLiteral("/usr/bin/python3"),
-                                {QStringLiteral("-c"), script, QStringLiteral(QUENDRIL_PAD_EXE), key.recoveryKey()});
+    const PadRun terminal =
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"), script, QStringLiteral(QUENDRIL_PAD_EXE), key.recoveryKey()});
     EXPECT_EQ(terminal.err, QByteArray());
     EXPECT_EQ(terminal.out, lines({QStringLiteral("echo=0"),
-                                   QString(u"Recovery key: \nDone. The key opens 2 sheets in " + notes +
-                                           u". Start Quendril Pad.")}));
+                                   QString(u"Recovery key: \nDone. The key opens 2 sheets in " +
+                                           notes + u". Start Quendril Pad.")}));
     EXPECT_EQ(temp.read(QStringLiteral("support/dev-sheet-key.txt")), key.recoveryKey().toUtf8());
 }
 
@@ -344,9 +364,9 @@ TEST_F(CommandLineModesTest, KeychainCheckRoundTripsAThrowawayItem)
         return KeyringSession::runTool(QStringLiteral("secret-tool"), arguments, input);
     };
     // A test item left over by a run that was cut short does not get in the way.
-    ASSERT_EQ(secretTool({QStringLiteral("store"), QStringLiteral("--label=left over"), QStringLiteral("service"),
-                          QStringLiteral("local.quendrilpad.check"), QStringLiteral("account"),
-                          QStringLiteral("sheet-key")},
+    ASSERT_EQ(secretTool({QStringLiteral("store"), QStringLiteral("--label=left over"),
+                          QStringLiteral("service"), QStringLiteral("local.quendrilpad.check"),
+                          QStringLiteral("account"), QStringLiteral("sheet-key")},
                          "old")
                   .status,
               0);
@@ -354,9 +374,9 @@ TEST_F(CommandLineModesTest, KeychainCheckRoundTripsAThrowawayItem)
 
     for (const char* service : {"local.quendrilpad.check", "local.quendrilpad"}) {
         SCOPED_TRACE(service);
-        const auto search = secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
-                                        QString::fromUtf8(service), QStringLiteral("account"),
-                                        QStringLiteral("sheet-key")});
+        const auto search = secretTool({QStringLiteral("search"), QStringLiteral("--all"),
+                                        QStringLiteral("service"), QString::fromUtf8(service),
+                                        QStringLiteral("account"), QStringLiteral("sheet-key")});
         EXPECT_FALSE(search.out.contains("label = ")) << search.out.constData();
     }
 }
@@ -373,7 +393,8 @@ TEST_F(CommandLineModesTest, KeychainCheckFailsTwiceWithoutASecretService)
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     const PadRun noBus = pad({QStringLiteral("--keychain-check")});
     EXPECT_EQ(noBus.status, 1);
-    EXPECT_TRUE(noBus.out.startsWith("FAIL keychain check: Keyring error ")) << noBus.out.constData();
+    EXPECT_TRUE(noBus.out.startsWith("FAIL keychain check: Keyring error "))
+        << noBus.out.constData();
     EXPECT_TRUE(noBus.out.endsWith("\nFAIL keychain check: saved and read false, deleted false\n"));
     EXPECT_EQ(noBus.out.count('\n'), 2);
     EXPECT_EQ(noBus.err, QByteArray());

@@ -23,7 +23,8 @@ protected:
         return QStringLiteral("local.quendrilpad.test.") + QString::fromUtf8(name);
     }
 
-    static KeyringSession::ToolRun secretTool(const QStringList& arguments, const QByteArray& input = {})
+    static KeyringSession::ToolRun secretTool(const QStringList& arguments,
+                                              const QByteArray& input = {})
     {
         return KeyringSession::runTool(QStringLiteral("secret-tool"), arguments, input);
     }
@@ -52,12 +53,14 @@ TEST_F(KeychainKeyStoreTest, SavesLoadsAndDeletesOneLabelledItem)
                                     QStringLiteral("account"), QStringLiteral("sheet-key")});
     EXPECT_EQ(lookup.status, 0);
     EXPECT_EQ(lookup.out, keyA.toUtf8());
-    const auto search = secretTool({QStringLiteral("search"), QStringLiteral("--all"),
-                                    QStringLiteral("service"), service, QStringLiteral("account"),
-                                    QStringLiteral("sheet-key")});
+    const auto search =
+        secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
+                    service, QStringLiteral("account"), QStringLiteral("sheet-key")});
     EXPECT_EQ(search.status, 0);
-    EXPECT_TRUE(search.out.contains("\nlabel = Quendril Pad sheet key\n")) << search.out.constData();
-    EXPECT_TRUE(search.out.contains(QByteArray("\nattribute.service = " + service.toUtf8() + "\n")));
+    EXPECT_TRUE(search.out.contains("\nlabel = Quendril Pad sheet key\n"))
+        << search.out.constData();
+    EXPECT_TRUE(
+        search.out.contains(QByteArray("\nattribute.service = " + service.toUtf8() + "\n")));
     EXPECT_TRUE(search.out.contains("\nattribute.account = sheet-key\n"));
     EXPECT_EQ(search.out.count("attribute."), 2) << search.out.constData();
     EXPECT_TRUE(search.out.contains("\nschema = local.quendrilpad.SheetKey\n"));
@@ -98,7 +101,8 @@ TEST_F(KeychainKeyStoreTest, MeetsItemsThatOtherProgramsMade)
                          QByteArray("\xff\xfe\x80"))
                   .status,
               0);
-    EXPECT_EQ(KeychainKeyStore(binary, QStringLiteral("sheet-key")).loadKey().error(), keyringError(0));
+    EXPECT_EQ(KeychainKeyStore(binary, QStringLiteral("sheet-key")).loadKey().error(),
+              keyringError(0));
 }
 
 TEST_F(KeychainKeyStoreTest, KeepsServicesAndAccountsApart)
@@ -106,7 +110,10 @@ TEST_F(KeychainKeyStoreTest, KeepsServicesAndAccountsApart)
     const QString service = serviceFor("apart");
     ASSERT_TRUE(KeychainKeyStore(service, QStringLiteral("sheet-key")).saveKey(keyA));
     EXPECT_FALSE(KeychainKeyStore(service, QStringLiteral("other")).loadKey().value().has_value());
-    EXPECT_FALSE(KeychainKeyStore(service + u".x", QStringLiteral("sheet-key")).loadKey().value().has_value());
+    EXPECT_FALSE(KeychainKeyStore(service + u".x", QStringLiteral("sheet-key"))
+                     .loadKey()
+                     .value()
+                     .has_value());
     ASSERT_TRUE(KeychainKeyStore(service, QStringLiteral("other")).saveKey(keyB));
     EXPECT_EQ(KeychainKeyStore(service, QStringLiteral("sheet-key")).loadKey().value(), keyA);
     EXPECT_EQ(KeychainKeyStore(service, QStringLiteral("other")).loadKey().value(), keyB);

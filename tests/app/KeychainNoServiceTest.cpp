@@ -20,13 +20,15 @@ public:
     {
         const QString config = temp.write(
             QStringLiteral("bus.conf"),
-            QByteArray("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                       "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                       "<busconfig><type>session</type><listen>unix:path=" +
-                       temp.filePath(QStringLiteral("empty-bus")).toUtf8() +
-                       "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                       "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                       "<allow own=\"*\"/></policy></busconfig>\n"));
+            QByteArray(
+                "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                "1.0//EN\" "
+                "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                "<busconfig><type>session</type><listen>unix:path=" +
+                temp.filePath(QStringLiteral("empty-bus")).toUtf8() +
+                "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                "<allow own=\"*\"/></policy></busconfig>\n"));
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                         QStringLiteral("--print-address=1")});
@@ -87,7 +89,8 @@ TEST(KeychainKeyStore, FailsWithoutASecretService)
         const auto load = store.loadKey();
         ASSERT_FALSE(load);
         EXPECT_EQ(load.error().kind, SheetKeyStoreError::Kind::keyring);
-        const auto save = store.saveKey(QStringLiteral("q83vEjRWeJCrze8SNFZ4kKvN7xI0VniQq83vEjRWeJA="));
+        const auto save =
+            store.saveKey(QStringLiteral("q83vEjRWeJCrze8SNFZ4kKvN7xI0VniQq83vEjRWeJA="));
         ASSERT_FALSE(save);
         EXPECT_EQ(save.error().kind, SheetKeyStoreError::Kind::keyring);
         EXPECT_FALSE(store.deleteKey());
@@ -99,11 +102,13 @@ TEST(KeychainKeyStore, FailsWithoutASecretService)
     EmptyBus bus(temp);
     ASSERT_FALSE(bus.address().isEmpty());
     setBus(bus.address());
-    KeychainKeyStore store(QStringLiteral("local.quendrilpad.test.no-service"), QStringLiteral("sheet-key"));
+    KeychainKeyStore store(QStringLiteral("local.quendrilpad.test.no-service"),
+                           QStringLiteral("sheet-key"));
     const auto load = store.loadKey();
     ASSERT_FALSE(load);
     EXPECT_EQ(load.error().kind, SheetKeyStoreError::Kind::keyring);
-    EXPECT_NE(load.error().code, KeychainKeyStore::timedOutStatus) << "a missing service answers at once";
+    EXPECT_NE(load.error().code, KeychainKeyStore::timedOutStatus)
+        << "a missing service answers at once";
     EXPECT_FALSE(store.saveKey(QStringLiteral("q83vEjRWeJCrze8SNFZ4kKvN7xI0VniQq83vEjRWeJA=")));
     EXPECT_FALSE(store.deleteKey());
 }

@@ -27,7 +27,8 @@ TEST_F(TempDirTest, FileKeyStoreHasNoKeyUntilOneIsSaved)
     const auto nothing = store.loadKey();
     ASSERT_TRUE(nothing);
     EXPECT_FALSE(nothing->has_value());
-    EXPECT_FALSE(QDir(temp.filePath(QStringLiteral("support"))).exists()) << "loading writes nothing";
+    EXPECT_FALSE(QDir(temp.filePath(QStringLiteral("support"))).exists())
+        << "loading writes nothing";
 }
 
 TEST_F(TempDirTest, FileKeyStoreSavesOwnerOnlyFilesInNewFolders)
@@ -44,7 +45,8 @@ TEST_F(TempDirTest, FileKeyStoreSavesOwnerOnlyFilesInNewFolders)
 
 TEST_F(TempDirTest, FileKeyStoreNarrowsTheModeOfAFileItReplaces)
 {
-    const QString url = temp.write(QStringLiteral("dev-sheet-key.txt"), "old text that is longer than the key");
+    const QString url =
+        temp.write(QStringLiteral("dev-sheet-key.txt"), "old text that is longer than the key");
     ASSERT_EQ(::chmod(QFile::encodeName(url).constData(), 0666), 0);
     FileKeyStore store(url);
     ASSERT_TRUE(store.saveKey(key));
@@ -59,7 +61,8 @@ TEST_F(TempDirTest, FileKeyStoreTrimsTheKeyItLoads)
     EXPECT_EQ(store.loadKey().value(), key);
 
     temp.write(QStringLiteral("blank.txt"), "\n");
-    EXPECT_EQ(FileKeyStore(temp.filePath(QStringLiteral("blank.txt"))).loadKey().value(), QString());
+    EXPECT_EQ(FileKeyStore(temp.filePath(QStringLiteral("blank.txt"))).loadKey().value(),
+              QString());
 }
 
 TEST_F(TempDirTest, FileKeyStoreReportsEachFailureWithItsErrno)
@@ -76,10 +79,13 @@ TEST_F(TempDirTest, FileKeyStoreReportsEachFailureWithItsErrno)
     const auto write = folderAtKey.saveKey(key);
     ASSERT_FALSE(write);
     EXPECT_EQ(write.error().kind, Kind::fileWrite);
-    EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2)
+    EXPECT_EQ(
+        QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+        2)
         << "no temporary file is left behind";
 
-    const auto folder = FileKeyStore(temp.filePath(QStringLiteral("plain-file/sub/key.txt"))).saveKey(key);
+    const auto folder =
+        FileKeyStore(temp.filePath(QStringLiteral("plain-file/sub/key.txt"))).saveKey(key);
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.error(), (SheetKeyStoreError{Kind::folderCreate, ENOTDIR}));
     EXPECT_EQ(temp.read(QStringLiteral("plain-file")), "x");
@@ -91,5 +97,7 @@ TEST(SheetKeyStoreError, DescribesAKeyringFailureByItsStatus)
               QStringLiteral("Keyring error -25308"));
     EXPECT_EQ((SheetKeyStoreError{SheetKeyStoreError::Kind::keyring, 2}).description(),
               QStringLiteral("Keyring error 2"));
-    EXPECT_TRUE((SheetKeyStoreError{SheetKeyStoreError::Kind::fileRead, EACCES}).description().contains(u"Permission denied"));
+    EXPECT_TRUE((SheetKeyStoreError{SheetKeyStoreError::Kind::fileRead, EACCES})
+                    .description()
+                    .contains(u"Permission denied"));
 }

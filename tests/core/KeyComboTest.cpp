@@ -37,9 +37,10 @@ TEST(KeyCombo, ParsesModifiersAndOneKeyInAnyOrderAndCase)
 
 TEST(KeyCombo, RefusesTextWithoutExactlyOneKnownKey)
 {
-    const char* const texts[] = {"ctrl+alt", "ctrl+a+b", "ctrl++s", "ctrl+", "+s", "", " ",
-                                 "ctrl+alt+esc", "ctrl+return", "ctrl+f13", "ctrl+-",
-                                 "ctrl+alt+s+", "control+s", "ctrl alt s"};
+    const char* const texts[] = {"ctrl+alt",    "ctrl+a+b",  "ctrl++s", "ctrl+",
+                                 "+s",          "",          " ",       "ctrl+alt+esc",
+                                 "ctrl+return", "ctrl+f13",  "ctrl+-",  "ctrl+alt+s+",
+                                 "control+s",   "ctrl alt s"};
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(KeyCombo::parse(QString::fromUtf8(text)));

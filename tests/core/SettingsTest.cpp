@@ -116,12 +116,21 @@ TEST(Settings, EncodesSortedPrettyJSONThatDecodesToTheSameRecord)
     ASSERT_EQ(lines.size(), 14); // braces and one member per line
     EXPECT_EQ(lines.front(), "{");
     EXPECT_EQ(lines.back(), "}");
-    const char* const order[] = {"close_tabs_after_days", "font_face", "font_size",
-                                 "global_shortcut", "line_numbers", "new_sheet_shortcut",
-                                 "notes_folder", "start_at_login", "tab_size", "theme",
-                                 "update_automatically", "word_wrap"};
+    const char* const order[] = {"close_tabs_after_days",
+                                 "font_face",
+                                 "font_size",
+                                 "global_shortcut",
+                                 "line_numbers",
+                                 "new_sheet_shortcut",
+                                 "notes_folder",
+                                 "start_at_login",
+                                 "tab_size",
+                                 "theme",
+                                 "update_automatically",
+                                 "word_wrap"};
     for (int i = 0; i < 12; ++i)
-        EXPECT_TRUE(lines[i + 1].trimmed().startsWith(QByteArray(QByteArray("\"") + order[i] + "\"")))
+        EXPECT_TRUE(
+            lines[i + 1].trimmed().startsWith(QByteArray(QByteArray("\"") + order[i] + "\"")))
             << lines[i + 1].constData();
     EXPECT_TRUE(bytes.contains(R"("~/Quendrils")")) << "slashes stay unescaped";
     EXPECT_EQ(Settings::decode(bytes), Settings{});
@@ -159,7 +168,8 @@ TEST(Settings, ResolvesTheNotesFolderAgainstTheHomeFolder)
         {"absolute", QStringLiteral("/srv/notes"), QStringLiteral("/srv/notes")},
         {"tilde of another user is a relative name", QStringLiteral("~bob/x"),
          QDir::current().absoluteFilePath(QStringLiteral("~bob/x"))},
-        {"relative", QStringLiteral("notes"), QDir::current().absoluteFilePath(QStringLiteral("notes"))},
+        {"relative", QStringLiteral("notes"),
+         QDir::current().absoluteFilePath(QStringLiteral("notes"))},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -44,7 +44,10 @@ SheetCipher newCipher()
 
 class SheetKeysTest : public TempDirTest {
 protected:
-    SheetStore plainStore() const { return {temp.path(), QTimeZone::utc(), SheetEncryption::off()}; }
+    SheetStore plainStore() const
+    {
+        return {temp.path(), QTimeZone::utc(), SheetEncryption::off()};
+    }
 
     void writeSealed(const QString& name, const SheetCipher& cipher, const QString& text) const
     {
@@ -74,11 +77,13 @@ TEST_F(SheetKeysTest, FirstLaunchMakesAndStoresAKey)
 TEST_F(SheetKeysTest, StoredKeysOpenWithoutAskingTheFolder)
 {
     const SheetCipher cipher = newCipher();
-    FileKeyStore file(temp.write(QStringLiteral("key.txt"), QByteArray(cipher.recoveryKey().toUtf8() + "\n")));
+    FileKeyStore file(
+        temp.write(QStringLiteral("key.txt"), QByteArray(cipher.recoveryKey().toUtf8() + "\n")));
     bool asked = false;
     const auto resolution = SheetKeys::resolve(file, [&] { return asked = true; });
     EXPECT_FALSE(asked);
-    EXPECT_EQ(resolution, (SheetKeys::Resolution{SheetEncryption::on(cipher), std::nullopt, false}));
+    EXPECT_EQ(resolution,
+              (SheetKeys::Resolution{SheetEncryption::on(cipher), std::nullopt, false}));
 }
 
 TEST_F(SheetKeysTest, EveryFailureLeavesTheSheetsLockedWithItsMessage)
@@ -94,14 +99,17 @@ TEST_F(SheetKeysTest, EveryFailureLeavesTheSheetsLockedWithItsMessage)
         int saves;
     };
     const Row rows[] = {
-        {"the store cannot be read", std::nullopt, true, false, false, false, SheetKeys::cannotRead, 0},
-        {"the stored text is 31 bytes", QStringLiteral("AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHg=="),
-         false, false, false, false, SheetKeys::notValid, 0},
+        {"the store cannot be read", std::nullopt, true, false, false, false, SheetKeys::cannotRead,
+         0},
+        {"the stored text is 31 bytes",
+         QStringLiteral("AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHg=="), false, false, false, false,
+         SheetKeys::notValid, 0},
         {"the stored text is no Base64", QStringLiteral("not a key"), false, false, false, false,
          SheetKeys::notValid, 0},
         {"encrypted sheets but no key", std::nullopt, false, false, false, true,
          SheetKeys::notInKeychain, 0},
-        {"the new key is refused", std::nullopt, false, true, false, false, SheetKeys::cannotSave, 1},
+        {"the new key is refused", std::nullopt, false, true, false, false, SheetKeys::cannotSave,
+         1},
         {"the new key does not read back", std::nullopt, false, false, true, false,
          SheetKeys::cannotSave, 1},
     };
@@ -112,8 +120,10 @@ TEST_F(SheetKeysTest, EveryFailureLeavesTheSheetsLockedWithItsMessage)
         keys.loadFails = row.loadFails;
         keys.saveFails = row.saveFails;
         keys.forgetsSaves = row.forgetsSaves;
-        const auto resolution = SheetKeys::resolve(keys, [&] { return row.folderHasEncryptedSheets; });
-        EXPECT_EQ(resolution, (SheetKeys::Resolution{SheetEncryption::locked(), row.problem.toString(), false}));
+        const auto resolution =
+            SheetKeys::resolve(keys, [&] { return row.folderHasEncryptedSheets; });
+        EXPECT_EQ(resolution, (SheetKeys::Resolution{SheetEncryption::locked(),
+                                                     row.problem.toString(), false}));
         EXPECT_EQ(keys.saves, row.saves);
         EXPECT_EQ(keys.stored, row.stored) << "a stored text is never replaced";
     }
@@ -125,7 +135,8 @@ TEST_F(SheetKeysTest, RestoreCountsTheSheetsTheKeyOpensAndStoresItTrimmed)
     writeSealed(QStringLiteral("2024-03-05 09.07.03.txt"), cipher, QStringLiteral("one"));
     writeSealed(QStringLiteral("2024-03-06 09.07.03.txt"), cipher, QStringLiteral("two"));
     writeSealed(QStringLiteral("2024-03-07 09.07.03.txt"), cipher, QString());
-    writeSealed(QStringLiteral("2024-03-08 09.07.03.txt"), newCipher(), QStringLiteral("other key"));
+    writeSealed(QStringLiteral("2024-03-08 09.07.03.txt"), newCipher(),
+                QStringLiteral("other key"));
     temp.write(QStringLiteral("2024-03-09 09.07.03.txt"), "plain");
     temp.write(QStringLiteral("2024-03-10 09.07.03.txt"), "plain too");
     QByteArray damaged = *cipher.encrypt(u"damaged");
@@ -133,7 +144,8 @@ TEST_F(SheetKeysTest, RestoreCountsTheSheetsTheKeyOpensAndStoresItTrimmed)
     temp.write(QStringLiteral("2024-03-11 09.07.03.txt"), damaged);
 
     MemoryKeyStore keys;
-    const auto restored = SheetKeys::restore(QString(u"  " + cipher.recoveryKey() + u" \n"), keys, plainStore());
+    const auto restored =
+        SheetKeys::restore(QString(u"  " + cipher.recoveryKey() + u" \n"), keys, plainStore());
     ASSERT_TRUE(restored);
     EXPECT_EQ(*restored, 3);
     EXPECT_EQ(keys.stored, cipher.recoveryKey());
@@ -159,8 +171,10 @@ TEST_F(SheetKeysTest, RestoreChangesNothingUnlessTheKeyIsNewAndOpensASheet)
          SheetKeysError::notAKey},
         {"empty", QString(), std::nullopt, false, SheetKeysError::notAKey},
         {"the same key is stored", key, key, false, SheetKeysError::keyAlreadyStored},
-        {"another key is stored", key, newCipher().recoveryKey(), false, SheetKeysError::keyAlreadyStored},
-        {"another folder's key", newCipher().recoveryKey(), std::nullopt, false, SheetKeysError::opensNoSheet},
+        {"another key is stored", key, newCipher().recoveryKey(), false,
+         SheetKeysError::keyAlreadyStored},
+        {"another folder's key", newCipher().recoveryKey(), std::nullopt, false,
+         SheetKeysError::opensNoSheet},
         {"the store refuses it", key, std::nullopt, true, SheetKeysError::saveFailed},
     };
     for (const Row& row : rows) {
@@ -184,6 +198,8 @@ TEST_F(SheetKeysTest, RestoreTakesAnUnreadableStoreAsEmptyAndAMissingFolderAsNoS
     EXPECT_EQ(SheetKeys::restore(cipher.recoveryKey(), unreadable, plainStore()).value_or(-1), 1);
 
     MemoryKeyStore keys;
-    const SheetStore missing(temp.filePath(QStringLiteral("no such folder")), QTimeZone::utc(), SheetEncryption::off());
-    EXPECT_EQ(SheetKeys::restore(cipher.recoveryKey(), keys, missing).error(), SheetKeysError::opensNoSheet);
+    const SheetStore missing(temp.filePath(QStringLiteral("no such folder")), QTimeZone::utc(),
+                             SheetEncryption::off());
+    EXPECT_EQ(SheetKeys::restore(cipher.recoveryKey(), keys, missing).error(),
+              SheetKeysError::opensNoSheet);
 }

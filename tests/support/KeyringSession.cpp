@@ -8,7 +8,8 @@ bool isPrivate()
 {
     return qEnvironmentVariable("QUENDRIL_IN_KEYRING_SESSION") == u"1" &&
            !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-           qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS") != qEnvironmentVariable("QUENDRIL_OUTER_BUS");
+           qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS") !=
+               qEnvironmentVariable("QUENDRIL_OUTER_BUS");
 }
 
 ToolRun runTool(const QString& program, const QStringList& arguments, const QByteArray& input)
@@ -31,12 +32,13 @@ ToolRun runTool(const QString& program, const QStringList& arguments, const QByt
 
 bool lockLoginKeyring()
 {
-    const ToolRun run = runTool(QStringLiteral("dbus-send"),
-                                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                 QStringLiteral("--dest=org.freedesktop.secrets"),
-                                 QStringLiteral("/org/freedesktop/secrets"),
-                                 QStringLiteral("org.freedesktop.Secret.Service.Lock"),
-                                 QStringLiteral("array:objpath:/org/freedesktop/secrets/collection/login")});
+    const ToolRun run =
+        runTool(QStringLiteral("dbus-send"),
+                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                 QStringLiteral("--dest=org.freedesktop.secrets"),
+                 QStringLiteral("/org/freedesktop/secrets"),
+                 QStringLiteral("org.freedesktop.Secret.Service.Lock"),
+                 QStringLiteral("array:objpath:/org/freedesktop/secrets/collection/login")});
     return run.status == 0 && run.out.contains("/org/freedesktop/secrets/collection/login");
 }
 
