@@ -19,11 +19,11 @@ namespace {
 
 using CodeResources::Error;
 
-constexpr QByteArrayView header = "QuendrilCodeResources 1\n";
-constexpr QByteArrayView signatureMark = "signature ";
+const QByteArrayView header = "QuendrilCodeResources 1\n";
+const QByteArrayView signatureMark = "signature ";
 constexpr qsizetype maxManifestSize = 64 * 1024 * 1024;
-constexpr QByteArrayView manifestPath = CodeResources::relativePath;
-constexpr QByteArrayView signatureFolder = "Contents/_CodeSignature";
+const QByteArrayView manifestPath = CodeResources::relativePath;
+const QByteArrayView signatureFolder = "Contents/_CodeSignature";
 
 struct Entry {
     bool isFolder = false;
