@@ -41,7 +41,10 @@ Error error(Error::Kind kind, const QByteArray& path = {}, int code = 0)
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -112,8 +115,8 @@ Result<void, Error> scan(int folder, const QByteArray& prefix, bool hash, Listin
         entry.mode = unsigned(info.st_mode & 07777);
         if (S_ISDIR(info.st_mode)) {
             entry.isFolder = true;
-            const FileDescriptor child(
-                ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            const FileDescriptor child(::openat(folder, name.constData(),
+                                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (child.get() < 0)
                 return unexpected(error(Error::unreadable, path, errno));
             if (auto scanned = scan(child.get(), path, hash, listing); !scanned)
@@ -142,9 +145,8 @@ Result<void, Error> scanFolder(const QString& appFolder, bool hash, Listing& lis
     const FileDescriptor folder(
         ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (folder.get() < 0)
-        return unexpected(error(errno == ELOOP || errno == ENOTDIR ? Error::unsafeFile
-                                                                   : Error::unreadable,
-                                {}, errno));
+        return unexpected(error(
+            errno == ELOOP || errno == ENOTDIR ? Error::unsafeFile : Error::unreadable, {}, errno));
     return scan(folder.get(), {}, hash, listing);
 }
 
@@ -286,8 +288,7 @@ Result<void, Error> validate(const QString& appFolder, QByteArrayView publicKey)
     if (mark < 0 || !text.endsWith('\n'))
         return unexpected(error(Error::badManifest));
     const QByteArrayView signedPart = QByteArrayView(text).first(mark + 1);
-    const QByteArray signatureText =
-        text.sliced(mark + 1 + signatureMark.size()).chopped(1);
+    const QByteArray signatureText = text.sliced(mark + 1 + signatureMark.size()).chopped(1);
     auto signature =
         QByteArray::fromBase64Encoding(signatureText, QByteArray::AbortOnBase64DecodingErrors);
     if (!signature)

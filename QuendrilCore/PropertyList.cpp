@@ -94,7 +94,8 @@ std::optional<QVariant> readValue(QXmlStreamReader& xml, int depth)
     if (kind == u"data") {
         QByteArray compact = text.toLatin1();
         compact.replace(' ', "").replace('\n', "").replace('\t', "").replace('\r', "");
-        auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+        auto decoded =
+            QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
         return decoded ? std::optional(QVariant(decoded.decoded)) : std::nullopt;
     }
     if (kind == u"date") {

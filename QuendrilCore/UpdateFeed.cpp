@@ -56,7 +56,8 @@ Result<UpdateFeed, UpdateFeedError> UpdateFeed::decode(QByteArrayView bytes, boo
     UpdateFeed feed;
     QString urlText;
     QString signatureText;
-    for (const char* key : {"version", "build", "minimum_macos", "url", "size", "sha256", "signature"}) {
+    for (const char* key :
+         {"version", "build", "minimum_macos", "url", "size", "sha256", "signature"}) {
         const QJsonValue value = object.value(QLatin1StringView(key));
         const QByteArrayView name(key);
         if (name == "build" || name == "size") {
@@ -98,8 +99,8 @@ Result<UpdateFeed, UpdateFeedError> UpdateFeed::decode(QByteArrayView bytes, boo
 
     // Standard alphabet with padding and no line breaks: anything else is refused, not repaired.
     const QByteArray signatureBytes = signatureText.toLatin1();
-    auto decoded = QByteArray::fromBase64Encoding(signatureBytes,
-                                                  QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded =
+        QByteArray::fromBase64Encoding(signatureBytes, QByteArray::AbortOnBase64DecodingErrors);
     if (signatureText.size() % 4 != 0 || signatureBytes.size() != signatureText.size() ||
         !decoded || decoded.decoded.toBase64() != signatureBytes)
         return unexpected(UpdateFeedError{UpdateFeedError::badSignature, {}});

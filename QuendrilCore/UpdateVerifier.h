@@ -17,9 +17,8 @@ namespace UpdateVerifier {
 // wrongSize when the byte count differs from the feed's (before any hashing), wrongHash when the
 // SHA-256 differs from the feed's digest lowercased, badSignature when the 32-byte key is not a
 // valid Ed25519 key or the feed's signature does not verify over exactly these bytes.
-[[nodiscard]] std::optional<UpdateProblem> checkDownload(QByteArrayView bytes,
-                                                         const UpdateFeed& feed,
-                                                         QByteArrayView publicKey);
+[[nodiscard]] std::optional<UpdateProblem>
+checkDownload(QByteArrayView bytes, const UpdateFeed& feed, QByteArrayView publicKey);
 
 // The lower-case hexadecimal SHA-256 of `bytes`, 64 characters.
 [[nodiscard]] QString sha256Hex(QByteArrayView bytes);

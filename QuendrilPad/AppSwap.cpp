@@ -133,8 +133,8 @@ QString SwapError::text() const
 UpdatePlace place(const QString& appURL)
 {
     struct statvfs volume {};
-    const bool readOnly = ::statvfs(native(appURL).constData(), &volume) == 0 &&
-                          (volume.f_flag & ST_RDONLY) != 0;
+    const bool readOnly =
+        ::statvfs(native(appURL).constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
     const QString parent = QFileInfo(appURL).absolutePath();
     const bool writable = ::access(native(parent).constData(), W_OK) == 0 &&
                           ::access(native(appURL).constData(), W_OK) == 0;
@@ -175,7 +175,8 @@ Result<void, SwapError> install(const QString& stagedURL, const QString& running
                                 const QString& previousURL, QByteArrayView publicKey)
 {
     const QFileInfo running(runningURL);
-    const QString next = running.absolutePath() + u"/." + running.completeBaseName() + u".update.app";
+    const QString next =
+        running.absolutePath() + u"/." + running.completeBaseName() + u".update.app";
     removeItem(next);
 
     if (auto moved = moveItem(stagedURL, next); !moved) {
@@ -225,8 +226,8 @@ Result<void, QString> moveItem(const QString& from, const QString& to)
 {
     const QByteArray source = native(from);
     const QByteArray target = native(to);
-    int result = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                             RENAME_NOREPLACE);
+    int result =
+        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL)
         result = ::rename(source.constData(), target.constData());
     if (result == 0)

@@ -78,10 +78,9 @@ Result<void, QString> extract(const QString& zipPath, const QString& destination
     archive_read_support_format_zip(reader.get());
     // Entries are written under the destination's absolute path, so absolute names are refused
     // here before that prefix is added rather than by ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS.
-    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM |
-                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                                     ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                                     ARCHIVE_EXTRACT_NO_OVERWRITE);
+    archive_write_disk_set_options(
+        writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                          ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_NO_OVERWRITE);
     const QByteArray zip = QFile::encodeName(zipPath);
     if (archive_read_open_filename(reader.get(), zip.constData(), 64 * 1024) != ARCHIVE_OK)
         return unexpected(archiveError(reader.get(), "cannot open the archive"));
@@ -121,7 +120,8 @@ Result<void, QString> extract(const QString& zipPath, const QString& destination
                     QString(u"a link in the archive points outside: " + QString::fromUtf8(path)));
             archive_entry_set_hardlink(entry, QByteArray(root + '/' + hardlink).constData());
         }
-        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > limits.maxBytes - written)
+        if (archive_entry_size_is_set(entry) &&
+            archive_entry_size(entry) > limits.maxBytes - written)
             return unexpected(QStringLiteral("the archive unpacks to too much data"));
 
         // Set-ID bits never come out of an update.

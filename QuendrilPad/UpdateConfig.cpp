@@ -10,8 +10,8 @@ std::optional<UpdateConfig> UpdateConfig::load(const QString& appURL,
 {
     const std::optional<QVariant> plist =
         PropertyList::read(appURL + u'/' + QLatin1StringView(AppFolder::infoPlist));
-    const QVariantMap info = plist && plist->typeId() == QMetaType::QVariantMap ? plist->toMap()
-                                                                              : QVariantMap{};
+    const QVariantMap info =
+        plist && plist->typeId() == QMetaType::QVariantMap ? plist->toMap() : QVariantMap{};
     const auto text = [&info](const char* key) -> std::optional<QString> {
         const QVariant value = info.value(QLatin1StringView(key));
         if (value.typeId() != QMetaType::QString)
@@ -33,8 +33,8 @@ std::optional<UpdateConfig> UpdateConfig::load(const QString& appURL,
     const std::optional<QString> key = text("QuendrilUpdatePublicKey");
     if (!key || key->size() != 44)
         return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(key->toLatin1(),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded =
+        QByteArray::fromBase64Encoding(key->toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.size() != 32)
         return std::nullopt;
     config.publicKey = decoded.decoded;
@@ -45,8 +45,8 @@ std::optional<UpdateConfig> UpdateConfig::load(const QString& appURL,
     config.bundleID = *identifier;
 
     const std::optional<QString> buildText = text("CFBundleVersion");
-    const std::optional<qint64> build = buildText ? PropertyList::decimalInteger(*buildText)
-                                                  : std::nullopt;
+    const std::optional<qint64> build =
+        buildText ? PropertyList::decimalInteger(*buildText) : std::nullopt;
     if (!build)
         return std::nullopt;
     config.build = *build;

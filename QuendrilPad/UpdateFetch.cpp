@@ -59,7 +59,8 @@ Result<Answer, QString> fetch(const QUrl& url, qint64 limit, const QString& vers
     manager.setStrictTransportSecurityEnabled(false);
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString(u"Quendril Pad/" + version));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);

@@ -18,7 +18,7 @@ struct Answer {
 };
 
 struct Timeouts {
-    int requestMs = 30'000;  // without a byte arriving
+    int requestMs = 30'000;   // without a byte arriving
     int resourceMs = 300'000; // for the whole answer
 };
 

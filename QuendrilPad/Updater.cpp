@@ -82,7 +82,8 @@ Updater::Outcome stageSteps(const UpdateConfig& config, const QString& folder,
         return {Updater::Outcome::upToDate, {}, {}, {}};
     const SystemVersion system = SystemVersion::running();
     if (!feed->runs(system))
-        return cannotCheck(QString(u"version " + feed->version + u" needs glibc " + feed->minimumMacOS));
+        return cannotCheck(
+            QString(u"version " + feed->version + u" needs glibc " + feed->minimumMacOS));
     if (stagedBuild && *stagedBuild >= feed->build)
         return staged(*feed);
 
@@ -112,9 +113,8 @@ Updater::Outcome stageSteps(const UpdateConfig& config, const QString& folder,
     if (!UpdateArchive::extract(zipPath, unzipped))
         return rejected(UpdateProblem::cannotUnzip);
 
-    const QStringList entries =
-        QDir(unzipped).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                 QDir::Name);
+    const QStringList entries = QDir(unzipped).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     const auto app = std::find_if(entries.begin(), entries.end(),
                                   [](const QString& name) { return name.endsWith(u".app"); });
     if (app == entries.end())
@@ -122,10 +122,10 @@ Updater::Outcome stageSteps(const UpdateConfig& config, const QString& folder,
     const QString bundle = unzipped + u'/' + *app;
 
     const std::optional<AppSwap::BundleInfo> info = AppSwap::bundleInfo(bundle);
-    if (const auto problem = UpdateVerifier::checkBundle(
-            info ? std::optional(info->bundleID) : std::nullopt,
-            info ? std::optional(info->build) : std::nullopt, config.bundleID, config.build,
-            feed->build))
+    if (const auto problem =
+            UpdateVerifier::checkBundle(info ? std::optional(info->bundleID) : std::nullopt,
+                                        info ? std::optional(info->build) : std::nullopt,
+                                        config.bundleID, config.build, feed->build))
         return rejected(*problem);
     if (!AppSwap::validateSignature(bundle, config.publicKey))
         return rejected(UpdateProblem::badCodeSignature);
@@ -145,9 +145,11 @@ Updater::Outcome stageSteps(const UpdateConfig& config, const QString& folder,
 
 Updater::Updater(UpdateConfig config, std::function<bool()> updateAutomatically, QString folder,
                  QObject* parent)
-    : QObject(parent), m_config(std::move(config)),
-      m_updateAutomatically(std::move(updateAutomatically)), m_folder(std::move(folder)),
-      m_cancelled(std::make_shared<std::atomic_bool>(false))
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_updateAutomatically(std::move(updateAutomatically))
+    , m_folder(std::move(folder))
+    , m_cancelled(std::make_shared<std::atomic_bool>(false))
 {
 }
 
@@ -337,12 +339,14 @@ bool Updater::installStaged()
     if (!QFileInfo::exists(bundle))
         return false;
     if (m_isChecking) {
-        logUpdate(QStringLiteral("not installed: a check is running; the update waits for the next quit"));
+        logUpdate(QStringLiteral(
+            "not installed: a check is running; the update waits for the next quit"));
         return false;
     }
     const std::optional<AppSwap::BundleInfo> running = AppSwap::bundleInfo(m_config.appURL);
     if (!running || running->build != m_config.build) {
-        logUpdate(QStringLiteral("not installed: the app on disk is not the running build any more"));
+        logUpdate(
+            QStringLiteral("not installed: the app on disk is not the running build any more"));
         discardStaged();
         if (onStagedChange)
             onStagedChange();

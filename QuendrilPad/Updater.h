@@ -38,8 +38,8 @@ public:
     struct Outcome {
         enum Kind { staged, cannotCheck, rejected, upToDate };
         Kind kind = cannotCheck;
-        StagedBuild stagedBuild;                    // staged
-        QString reason;                             // cannotCheck
+        StagedBuild stagedBuild;                          // staged
+        QString reason;                                   // cannotCheck
         UpdateProblem problem = UpdateProblem::wrongSize; // rejected
     };
 

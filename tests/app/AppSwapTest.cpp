@@ -19,8 +19,8 @@ namespace {
 
 QByteArray plist(const QByteArray& entries)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + entries +
-           "</dict>\n</plist>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
+           entries + "</dict>\n</plist>\n";
 }
 
 QByteArray infoFor(const char* identifier, const char* build)
@@ -51,17 +51,18 @@ mode_t modeOf(const QString& path)
 // the helpers f(name, data, mode) and link(name, target).
 void makeZip(const QString& path, const QString& entries)
 {
-    const QString program = QStringLiteral(
-        "import sys, zipfile\n"
-        "def f(name, data, mode=0o644):\n"
-        "    i = zipfile.ZipInfo(name); i.create_system = 3; i.external_attr = (0o100000 | mode) << 16\n"
-        "    i.compress_type = zipfile.ZIP_DEFLATED\n"
-        "    z.writestr(i, data)\n"
-        "def link(name, target):\n"
-        "    i = zipfile.ZipInfo(name); i.create_system = 3; i.external_attr = (0o120777) << 16\n"
-        "    z.writestr(i, target)\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n") +
-        QStringLiteral("    ") + entries + u'\n';
+    const QString program = QStringLiteral("import sys, zipfile\n"
+                                           "def f(name, data, mode=0o644):\n"
+                                           "    i = zipfile.ZipInfo(name); i.create_system = 3; "
+                                           "i.external_attr = (0o100000 | mode) << 16\n"
+                                           "    i.compress_type = zipfile.ZIP_DEFLATED\n"
+                                           "    z.writestr(i, data)\n"
+                                           "def link(name, target):\n"
+                                           "    i = zipfile.ZipInfo(name); i.create_system = 3; "
+                                           "i.external_attr = (0o120777) << 16\n"
+                                           "    z.writestr(i, target)\n"
+                                           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n") +
+                            QStringLiteral("    ") + entries + u'\n';
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), program, path});
     ASSERT_TRUE(python.waitForFinished(30'000));
@@ -83,7 +84,8 @@ TEST(UpdateArchive, UnpacksFilesAndFoldersWithTheirModes)
     ASSERT_TRUE(result) << result.error().toStdString();
     EXPECT_EQ(modeOf(out + QStringLiteral("/A.app/Contents/bin/run")) & 07777, 0755u);
     EXPECT_EQ(QFileInfo(out + QStringLiteral("/A.app/Contents/Info.plist")).size(), 5000);
-    EXPECT_EQ(modeOf(out + QStringLiteral("/A.app/Contents/suid")) & 07777, 0755u) << "set-ID bits dropped";
+    EXPECT_EQ(modeOf(out + QStringLiteral("/A.app/Contents/suid")) & 07777, 0755u)
+        << "set-ID bits dropped";
     EXPECT_TRUE(QFileInfo(out + QStringLiteral("/A.app/Contents/inner")).isSymLink());
 }
 
@@ -102,7 +104,8 @@ TEST(UpdateArchive, RefusesWhatReachesOutsideAndStopsAtItsBounds)
         {"link out", "link('A.app/up', '../../escaped')", {}},
         {"link then write through it", "link('A.app/up', '.'); f('A.app/up/x', b'x')", {}},
         {"zip bomb", "f('A.app/zeros', bytes(20 * 1024 * 1024))", {1024 * 1024, 100}},
-        {"many small bombs", "[f('A.app/z%d' % n, bytes(300 * 1024)) for n in range(8)]",
+        {"many small bombs",
+         "[f('A.app/z%d' % n, bytes(300 * 1024)) for n in range(8)]",
          {1024 * 1024, 100}},
         {"too many entries", "[f('A.app/%d' % n, b'') for n in range(20)]", {1'000'000, 10}},
     };
@@ -119,7 +122,8 @@ TEST(UpdateArchive, RefusesWhatReachesOutsideAndStopsAtItsBounds)
         EXPECT_LE(QFileInfo(out + QStringLiteral("/A.app/zeros")).size(), 1024 * 1024);
     }
     TempDir temp;
-    EXPECT_FALSE(UpdateArchive::extract(temp.write(QStringLiteral("x.zip"), "not a zip"), temp.path()));
+    EXPECT_FALSE(
+        UpdateArchive::extract(temp.write(QStringLiteral("x.zip"), "not a zip"), temp.path()));
 }
 
 TEST(AppSwap, BundleInfoNeedsAnIdentifierAndADecimalBuild)
@@ -144,9 +148,12 @@ TEST(AppSwap, BundleInfoNeedsAnIdentifierAndADecimalBuild)
          plist(id + "<key>CFBundleVersion</key><string>7</string>"
                     "<key>LSMinimumSystemVersion</key><integer>2</integer>"),
          AppSwap::BundleInfo{"local.quendrilpad", 7, "7", std::nullopt}},
-        {"build as integer", plist(id + "<key>CFBundleVersion</key><integer>7</integer>"), std::nullopt},
-        {"build with letters", plist(id + "<key>CFBundleVersion</key><string>7a</string>"), std::nullopt},
-        {"build with a space", plist(id + "<key>CFBundleVersion</key><string> 7</string>"), std::nullopt},
+        {"build as integer", plist(id + "<key>CFBundleVersion</key><integer>7</integer>"),
+         std::nullopt},
+        {"build with letters", plist(id + "<key>CFBundleVersion</key><string>7a</string>"),
+         std::nullopt},
+        {"build with a space", plist(id + "<key>CFBundleVersion</key><string> 7</string>"),
+         std::nullopt},
         {"no identifier", plist("<key>CFBundleVersion</key><string>7</string>"), std::nullopt},
         {"not a dictionary", "<plist><array><string>x</string></array></plist>", std::nullopt},
         {"not a property list", "{\"CFBundleVersion\": \"7\"}", std::nullopt},
@@ -176,7 +183,7 @@ TEST(AppSwap, AFailedInstallLeavesTheRunningFolderAsItWas)
     const Crypto::Ed25519KeyPair other = *Crypto::generateEd25519();
     struct Row {
         const char* name;
-        QByteArray stagedInfo;   // empty: no staged folder
+        QByteArray stagedInfo; // empty: no staged folder
         bool signWithOtherKey;
         AppSwap::SwapError::Kind kind;
     };
@@ -194,7 +201,8 @@ TEST(AppSwap, AFailedInstallLeavesTheRunningFolderAsItWas)
                                               infoFor("local.quendrilpad", "1"), key.privateKey);
         QString staged = temp.filePath(QStringLiteral("Updates/Staged/Quendril Pad.app"));
         if (!row.stagedInfo.isEmpty())
-            staged = makeSignedApp(temp, QStringLiteral("Updates/Staged/Quendril Pad.app"), row.stagedInfo,
+            staged = makeSignedApp(temp, QStringLiteral("Updates/Staged/Quendril Pad.app"),
+                                   row.stagedInfo,
                                    row.signWithOtherKey ? other.privateKey : key.privateKey);
         const QString previous = temp.filePath(QStringLiteral("Updates/Previous/Quendril Pad.app"));
 
@@ -203,13 +211,15 @@ TEST(AppSwap, AFailedInstallLeavesTheRunningFolderAsItWas)
         EXPECT_EQ(installed.error().kind, row.kind) << installed.error().text().toStdString();
         EXPECT_EQ(AppSwap::bundleInfo(running)->build, 1);
         EXPECT_TRUE(CodeResources::validate(running, key.publicKey));
-        EXPECT_FALSE(QFileInfo::exists(temp.filePath(QStringLiteral("apps/.Quendril Pad.update.app"))));
+        EXPECT_FALSE(
+            QFileInfo::exists(temp.filePath(QStringLiteral("apps/.Quendril Pad.update.app"))));
         EXPECT_FALSE(QFileInfo::exists(previous));
     }
     EXPECT_EQ((AppSwap::SwapError{AppSwap::SwapError::swap, "Invalid argument"}.text()),
               "could not swap the apps: Invalid argument");
-    EXPECT_EQ((AppSwap::SwapError{AppSwap::SwapError::moveStaged, "No such file or directory"}.text()),
-              "could not move the new app next to the old one: No such file or directory");
+    EXPECT_EQ(
+        (AppSwap::SwapError{AppSwap::SwapError::moveStaged, "No such file or directory"}.text()),
+        "could not move the new app next to the old one: No such file or directory");
     EXPECT_EQ((AppSwap::SwapError{AppSwap::SwapError::recheck, {}}.text()),
               "the new app was not whole or not valid after the move");
 }
@@ -226,14 +236,16 @@ TEST(AppSwap, TheRelaunchWaitsForTheProcessToEndThenStartsTheFolder)
     // An orphaned sleep stands for this process: its parent shell exits at once, so nothing here
     // keeps a zombie of it alive.
     QProcess sleeper;
-    sleeper.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 1 >/dev/null 2>&1 & echo $!")});
+    sleeper.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("sleep 1 >/dev/null 2>&1 & echo $!")});
     ASSERT_TRUE(sleeper.waitForFinished(5000));
     const qint64 pid = sleeper.readAllStandardOutput().trimmed().toLongLong();
     ASSERT_GT(pid, 0);
 
     QProcess relaunch;
-    relaunch.start(QStringLiteral("/bin/sh"),
-                   AppSwap::relaunchArguments(pid, temp.filePath(QStringLiteral("Quendril Pad.app"))));
+    relaunch.start(
+        QStringLiteral("/bin/sh"),
+        AppSwap::relaunchArguments(pid, temp.filePath(QStringLiteral("Quendril Pad.app"))));
     ASSERT_TRUE(relaunch.waitForStarted());
     EXPECT_FALSE(relaunch.waitForFinished(300)) << "it waits while the process lives";
     EXPECT_FALSE(QFileInfo::exists(marker));
@@ -249,11 +261,15 @@ TEST(AppSwap, MoveItemKeepsModesAndRefusesToReplace)
     ::chmod(QFile::encodeName(exe).constData(), 0750);
     temp.mkdir(QStringLiteral("taken"));
     temp.write(QStringLiteral("taken/file"), "y");
-    EXPECT_FALSE(AppSwap::moveItem(temp.filePath(QStringLiteral("a")), temp.filePath(QStringLiteral("taken"))));
-    ASSERT_TRUE(AppSwap::moveItem(temp.filePath(QStringLiteral("a")), temp.filePath(QStringLiteral("b"))));
+    EXPECT_FALSE(AppSwap::moveItem(temp.filePath(QStringLiteral("a")),
+                                   temp.filePath(QStringLiteral("taken"))));
+    ASSERT_TRUE(
+        AppSwap::moveItem(temp.filePath(QStringLiteral("a")), temp.filePath(QStringLiteral("b"))));
     EXPECT_EQ(modeOf(temp.filePath(QStringLiteral("b/bin/run"))) & 07777, 0750u);
-    EXPECT_EQ(AppSwap::moveItem(temp.filePath(QStringLiteral("a")), temp.filePath(QStringLiteral("c"))).error(),
-              "No such file or directory");
+    EXPECT_EQ(
+        AppSwap::moveItem(temp.filePath(QStringLiteral("a")), temp.filePath(QStringLiteral("c")))
+            .error(),
+        "No such file or directory");
 
     // Read-only folders, as an archive may unpack them, are removed all the same.
     ::chmod(QFile::encodeName(temp.filePath(QStringLiteral("b/bin"))).constData(), 0555);

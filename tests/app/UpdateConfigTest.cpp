@@ -20,7 +20,8 @@ QByteArray infoPlist(const Keys& keys)
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n";
     const auto entry = [&xml](const char* key, const QString& value) {
         if (!value.isNull())
-            xml += QByteArray("<key>") + key + "</key><string>" + value.toHtmlEscaped().toUtf8() + "</string>\n";
+            xml += QByteArray("<key>") + key + "</key><string>" + value.toHtmlEscaped().toUtf8() +
+                   "</string>\n";
     };
     entry("QuendrilUpdateFeedURL", keys.feed);
     entry("QuendrilUpdatePublicKey", keys.key);
@@ -37,7 +38,8 @@ QProcessEnvironment environment(bool testRun, bool bothVariables = true)
     env.insert(QStringLiteral("HOME"), QStringLiteral("/home/x"));
     if (testRun) {
         env.insert(QStringLiteral("QUENDRIL_APP_SUPPORT"), QStringLiteral("/tmp/support"));
-        env.insert(QStringLiteral("QUENDRIL_NOTES_FOLDER"), bothVariables ? QStringLiteral("/tmp/notes") : QString());
+        env.insert(QStringLiteral("QUENDRIL_NOTES_FOLDER"),
+                   bothVariables ? QStringLiteral("/tmp/notes") : QString());
     }
     return env;
 }
@@ -52,8 +54,8 @@ TEST(UpdateConfig, LoadsFromTheFoldersInfoPlist)
     const auto config = UpdateConfig::load(app, environment(false));
     ASSERT_TRUE(config);
     EXPECT_EQ(*config, (UpdateConfig{QUrl(QStringLiteral("https://example.org/feed.json")),
-                                     QByteArray(32, '\x11'), QStringLiteral("local.quendrilpad"), 12,
-                                     QStringLiteral("1.2"), app, false}));
+                                     QByteArray(32, '\x11'), QStringLiteral("local.quendrilpad"),
+                                     12, QStringLiteral("1.2"), app, false}));
     EXPECT_TRUE(UpdateConfig::load(app, environment(true))->allowFileURL);
     EXPECT_FALSE(UpdateConfig::load(app, environment(true, false))->allowFileURL);
     EXPECT_FALSE(UpdateConfig::load(temp.filePath(QStringLiteral("Other.app")), environment(false)))
@@ -70,17 +72,24 @@ TEST(UpdateConfig, AnIncompleteConfigurationMeansNoUpdater)
     };
     const Row rows[] = {
         {"no feed", [](Keys& k) { k.feed = QString(); }, false, false},
-        {"feed not a URL", [](Keys& k) { k.feed = QStringLiteral("https://exa mple/%zz"); }, false, false},
-        {"plain http feed", [](Keys& k) { k.feed = QStringLiteral("http://example.org/f"); }, false, false},
-        {"feed without scheme", [](Keys& k) { k.feed = QStringLiteral("example.org/f"); }, false, false},
-        {"file feed outside a test run", [](Keys& k) { k.feed = QStringLiteral("file:///tmp/f.json"); },
-         false, false},
-        {"file feed in a test run", [](Keys& k) { k.feed = QStringLiteral("file:///tmp/f.json"); }, true, true},
-        {"upper-case https", [](Keys& k) { k.feed = QStringLiteral("HTTPS://example.org/f"); }, false, true},
+        {"feed not a URL", [](Keys& k) { k.feed = QStringLiteral("https://exa mple/%zz"); }, false,
+         false},
+        {"plain http feed", [](Keys& k) { k.feed = QStringLiteral("http://example.org/f"); }, false,
+         false},
+        {"feed without scheme", [](Keys& k) { k.feed = QStringLiteral("example.org/f"); }, false,
+         false},
+        {"file feed outside a test run",
+         [](Keys& k) { k.feed = QStringLiteral("file:///tmp/f.json"); }, false, false},
+        {"file feed in a test run", [](Keys& k) { k.feed = QStringLiteral("file:///tmp/f.json"); },
+         true, true},
+        {"upper-case https", [](Keys& k) { k.feed = QStringLiteral("HTTPS://example.org/f"); },
+         false, true},
         {"key of 31 bytes",
-         [](Keys& k) { k.key = QString::fromLatin1(QByteArray(31, '\x11').toBase64()); }, false, false},
+         [](Keys& k) { k.key = QString::fromLatin1(QByteArray(31, '\x11').toBase64()); }, false,
+         false},
         {"key of 33 bytes",
-         [](Keys& k) { k.key = QString::fromLatin1(QByteArray(33, '\x11').toBase64()); }, false, false},
+         [](Keys& k) { k.key = QString::fromLatin1(QByteArray(33, '\x11').toBase64()); }, false,
+         false},
         {"key not Base64", [](Keys& k) { k.key = QString(43, u'*') + u'='; }, false, false},
         {"no key", [](Keys& k) { k.key = QString(); }, false, false},
         {"no identifier", [](Keys& k) { k.identifier = QString(); }, false, false},
@@ -94,9 +103,10 @@ TEST(UpdateConfig, AnIncompleteConfigurationMeansNoUpdater)
         row.change(keys);
         TempDir temp;
         temp.write(QStringLiteral("A.app/Contents/Info.plist"), infoPlist(keys));
-        EXPECT_EQ(UpdateConfig::load(temp.filePath(QStringLiteral("A.app")), environment(row.testRun))
-                      .has_value(),
-                  row.loads);
+        EXPECT_EQ(
+            UpdateConfig::load(temp.filePath(QStringLiteral("A.app")), environment(row.testRun))
+                .has_value(),
+            row.loads);
     }
 }
 
@@ -106,5 +116,7 @@ TEST(UpdateConfig, TheVersionFallsBackToTheBuild)
     keys.shortVersion.reset();
     TempDir temp;
     temp.write(QStringLiteral("A.app/Contents/Info.plist"), infoPlist(keys));
-    EXPECT_EQ(UpdateConfig::load(temp.filePath(QStringLiteral("A.app")), environment(false))->version, "12");
+    EXPECT_EQ(
+        UpdateConfig::load(temp.filePath(QStringLiteral("A.app")), environment(false))->version,
+        "12");
 }

@@ -39,7 +39,10 @@ public:
             });
         });
     }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(m_server.serverPort())); }
+    QUrl url() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(m_server.serverPort()));
+    }
     const QByteArray& request() const { return m_request; }
 
 private:
@@ -75,7 +78,8 @@ TEST(UpdateFetch, AnAnswerArrivesWholeWithOurUserAgent)
     ASSERT_TRUE(answer) << answer.error().toStdString();
     EXPECT_EQ(answer->bytes, "hello");
     EXPECT_FALSE(answer->tooLong);
-    EXPECT_TRUE(server.request().contains("User-Agent: Quendril Pad/1.0\r\n")) << server.request().constData();
+    EXPECT_TRUE(server.request().contains("User-Agent: Quendril Pad/1.0\r\n"))
+        << server.request().constData();
 }
 
 TEST(UpdateFetch, AnswersPastTheBoundStopThere)
@@ -89,7 +93,8 @@ TEST(UpdateFetch, AnswersPastTheBoundStopThere)
     const Row rows[] = {
         {"endless answer", "HTTP/1.1 200 OK\r\nConnection: close\r\n", "", true},
         {"declared too long", "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n", "", true},
-        {"one byte too many", "HTTP/1.1 200 OK\r\nConnection: close\r\n", QByteArray(1001, 'a'), false},
+        {"one byte too many", "HTTP/1.1 200 OK\r\nConnection: close\r\n", QByteArray(1001, 'a'),
+         false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -108,7 +113,8 @@ TEST(UpdateFetch, AnswersPastTheBoundStopThere)
 
 TEST(UpdateFetch, FailuresReadAsTheEndOfASentence)
 {
-    LocalServer missing("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\nConnection: close\r\n", "no!");
+    LocalServer missing("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\nConnection: close\r\n",
+                        "no!");
     EXPECT_EQ(fetchInBackground(missing.url(), 100).error(), "the server answered 404");
     LocalServer broken("HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n", "");
     EXPECT_EQ(fetchInBackground(broken.url(), 100).error(), "the server answered 500");
@@ -117,15 +123,17 @@ TEST(UpdateFetch, FailuresReadAsTheEndOfASentence)
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const quint16 port = closed.serverPort();
     closed.close();
-    EXPECT_EQ(fetchInBackground(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port)), 100).error(),
-              "connection refused");
+    EXPECT_EQ(
+        fetchInBackground(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port)), 100).error(),
+        "connection refused");
 
     TempDir temp;
     const QString file = temp.write(QStringLiteral("feed.json"), "12345");
     EXPECT_EQ(fetchInBackground(QUrl::fromLocalFile(file), 5)->bytes, "12345");
     EXPECT_TRUE(fetchInBackground(QUrl::fromLocalFile(file), 4)->tooLong);
-    EXPECT_EQ(fetchInBackground(QUrl::fromLocalFile(temp.filePath(QStringLiteral("none"))), 4).error(),
-              "no such file or directory");
+    EXPECT_EQ(
+        fetchInBackground(QUrl::fromLocalFile(temp.filePath(QStringLiteral("none"))), 4).error(),
+        "no such file or directory");
 
     EXPECT_EQ(UpdateFetch::plainWords(QStringLiteral(" . Host example.org not found. ")),
               "host example.org not found");

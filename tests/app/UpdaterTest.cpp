@@ -31,8 +31,8 @@ QByteArray run(const QString& program, const QStringList& arguments)
     QProcess process;
     process.start(program, arguments);
     EXPECT_TRUE(process.waitForFinished(60'000)) << program.toStdString();
-    EXPECT_EQ(process.exitCode(), 0) << program.toStdString() << ": "
-                                     << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.exitCode(), 0)
+        << program.toStdString() << ": " << process.readAllStandardError().toStdString();
     return process.readAllStandardOutput();
 }
 
@@ -96,18 +96,20 @@ public:
                     const QString& minimumGlibc = QStringLiteral("2.0"))
     {
         const QString prefix = temp.mkdir(where + QStringLiteral("-prefix"));
-        const QString exe = temp.write(where + QStringLiteral("-prefix/bin/quendril-pad"),
-                                       "#!/bin/sh\necho build " + QByteArray::number(release.build) + "\n");
+        const QString exe =
+            temp.write(where + QStringLiteral("-prefix/bin/quendril-pad"),
+                       "#!/bin/sh\necho build " + QByteArray::number(release.build) + "\n");
         ::chmod(QFile::encodeName(exe).constData(), 0755);
         temp.write(where + QStringLiteral("-prefix/share/applications/local.quendrilpad.desktop"),
                    "[Desktop Entry]\nName=Quendril Pad\n");
         const QString out = temp.mkdir(where);
         run(toolsDir + QStringLiteral("/make-app-folder"),
-            {QStringLiteral("--prefix"), prefix, QStringLiteral("--out"), out, QStringLiteral("--build"),
-             QString::number(release.build), QStringLiteral("--version"), release.version,
-             QStringLiteral("--feed-url"), QUrl::fromLocalFile(feedPath).toString(),
-             QStringLiteral("--key"), key, QStringLiteral("--minimum-glibc"), minimumGlibc,
-             QStringLiteral("--no-libraries"), QStringLiteral("--tool"), toolExe});
+            {QStringLiteral("--prefix"), prefix, QStringLiteral("--out"), out,
+             QStringLiteral("--build"), QString::number(release.build), QStringLiteral("--version"),
+             release.version, QStringLiteral("--feed-url"),
+             QUrl::fromLocalFile(feedPath).toString(), QStringLiteral("--key"), key,
+             QStringLiteral("--minimum-glibc"), minimumGlibc, QStringLiteral("--no-libraries"),
+             QStringLiteral("--tool"), toolExe});
         return out + u'/' + QLatin1StringView(AppFolder::fileName);
     }
 
@@ -131,8 +133,10 @@ public:
     QProcessEnvironment testRun() const
     {
         QProcessEnvironment environment;
-        environment.insert(QStringLiteral("QUENDRIL_APP_SUPPORT"), temp.filePath(QStringLiteral("support")));
-        environment.insert(QStringLiteral("QUENDRIL_NOTES_FOLDER"), temp.filePath(QStringLiteral("notes")));
+        environment.insert(QStringLiteral("QUENDRIL_APP_SUPPORT"),
+                           temp.filePath(QStringLiteral("support")));
+        environment.insert(QStringLiteral("QUENDRIL_NOTES_FOLDER"),
+                           temp.filePath(QStringLiteral("notes")));
         return environment;
     }
 
@@ -140,8 +144,8 @@ public:
     {
         const std::optional<UpdateConfig> config = UpdateConfig::load(app, testRun());
         EXPECT_TRUE(config);
-        auto updater = std::make_unique<Updater>(config.value_or(UpdateConfig{}),
-                                                 [automatic] { return automatic; }, updates);
+        auto updater = std::make_unique<Updater>(
+            config.value_or(UpdateConfig{}), [automatic] { return automatic; }, updates);
         updater->onMessage = [this](const QString& text) { messages.push_back(text); };
         updater->onStagedChange = [this] { ++stagedChanges; };
         return updater;
@@ -187,17 +191,20 @@ TEST_F(UpdaterEndToEnd, ANewerBuildIsStagedQuietlyAndSwappedInAtQuit)
     // Already staged: the second check neither downloads nor stages again.
     QFile::remove(zipPath);
     check(*updater, true);
-    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("Checking for updates…"),
-                                              QStringLiteral("Version 2.0 is ready. It goes in when you quit.")}));
+    EXPECT_EQ(messages, (std::vector<QString>{
+                            QStringLiteral("Checking for updates…"),
+                            QStringLiteral("Version 2.0 is ready. It goes in when you quit.")}));
     EXPECT_EQ(updater->checkCount(), 2);
 
     EXPECT_TRUE(updater->installStaged());
     EXPECT_EQ(AppSwap::bundleInfo(runningApp)->build, 2);
-    EXPECT_EQ(readFile(runningApp + QStringLiteral("/Contents/bin/quendril-pad")), "#!/bin/sh\necho build 2\n");
+    EXPECT_EQ(readFile(runningApp + QStringLiteral("/Contents/bin/quendril-pad")),
+              "#!/bin/sh\necho build 2\n");
     EXPECT_TRUE(AppSwap::validateSignature(runningApp, updater->config().publicKey));
     EXPECT_EQ(AppSwap::bundleInfo(previous())->build, 1);
     EXPECT_FALSE(QFileInfo::exists(staged()));
-    EXPECT_FALSE(QFileInfo::exists(QFileInfo(runningApp).absolutePath() + QStringLiteral("/.Quendril Pad.update.app")));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(runningApp).absolutePath() +
+                                   QStringLiteral("/.Quendril Pad.update.app")));
     EXPECT_EQ(updater->staged(), std::nullopt);
     EXPECT_TRUE(hasLog(QStringLiteral("installed build 2")));
     EXPECT_FALSE(updater->installStaged()) << "nothing is staged any more";
@@ -226,7 +233,8 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
     const auto build2 = [](UpdateBench& t) {
         return t.makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")});
     };
-    const QString refused = QStringLiteral("The update failed a safety check. It was not installed.");
+    const QString refused =
+        QStringLiteral("The update failed a safety check. It was not installed.");
     const Row rows[] = {
         {"altered archive",
          [&](UpdateBench& t) {
@@ -237,12 +245,15 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
          },
          refused, QStringLiteral("update refused: wrongHash"), true},
         {"archive signed with another key",
-         [&](UpdateBench& t) { t.publish(build2(t), {2, QStringLiteral("2.0")}, t.otherKey); },
+         [&](UpdateBench& t) {
+             t.publish(build2(t), {2, QStringLiteral("2.0")}, t.otherKey);
+         },
          refused, QStringLiteral("update refused: badSignature"), true},
         {"folder whose manifest lists a changed file",
          [&](UpdateBench& t) {
              const QString app = build2(t);
-             writeFile(app + QStringLiteral("/Contents/share/applications/local.quendrilpad.desktop"),
+             writeFile(app +
+                           QStringLiteral("/Contents/share/applications/local.quendrilpad.desktop"),
                        "[Desktop Entry]\nName=Quendril Pax\n");
              t.publish(app, {2, QStringLiteral("2.0")}, t.key);
          },
@@ -255,7 +266,9 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
          },
          refused, QStringLiteral("update refused: badCodeSignature"), true},
         {"feed names another build than the folder",
-         [&](UpdateBench& t) { t.publish(build2(t), {3, QStringLiteral("3.0")}, t.key); },
+         [&](UpdateBench& t) {
+             t.publish(build2(t), {3, QStringLiteral("3.0")}, t.key);
+         },
          refused, QStringLiteral("update refused: wrongBuild"), true},
         {"folder needs a newer C library",
          [&](UpdateBench& t) {
@@ -275,15 +288,15 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
              t.publish(t.makeApp(QStringLiteral("build0"), {0, QStringLiteral("0.9")}),
                        {1, QStringLiteral("1.0")}, t.key);
          },
-         QStringLiteral("Quendril Pad 1.0 is up to date."), QStringLiteral("up to date (build 1)"), true},
+         QStringLiteral("Quendril Pad 1.0 is up to date."), QStringLiteral("up to date (build 1)"),
+         true},
         {"feed needs a newer C library",
          [&](UpdateBench& t) {
              t.publish(build2(t), {2, QStringLiteral("2.0")}, t.key, QStringLiteral("999.0"));
          },
          QStringLiteral("Can't check for updates: version 2.0 needs glibc 999.0."),
          QStringLiteral("cannot check: version 2.0 needs glibc 999.0"), false},
-        {"feed missing",
-         [](UpdateBench&) {},
+        {"feed missing", [](UpdateBench&) {},
          QStringLiteral("Can't check for updates: no such file or directory."),
          QStringLiteral("cannot check: no such file or directory"), false},
         {"feed with two members",
@@ -299,7 +312,8 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
         fresh.check(*updater, true);
         ASSERT_EQ(fresh.messages.size(), 2u);
         EXPECT_EQ(fresh.messages[1], row.message);
-        EXPECT_TRUE(fresh.hasLog(row.log)) << (fresh.logLines.empty() ? "" : fresh.logLines.back().toStdString());
+        EXPECT_TRUE(fresh.hasLog(row.log))
+            << (fresh.logLines.empty() ? "" : fresh.logLines.back().toStdString());
         EXPECT_EQ(updater->lastCheck().has_value(), row.concluded);
         EXPECT_EQ(updater->staged(), std::nullopt);
         EXPECT_FALSE(QFileInfo::exists(fresh.staged()));
@@ -310,7 +324,8 @@ TEST_F(UpdaterEndToEnd, RefusedUpdatesLeaveNothingStaged)
 
 TEST_F(UpdaterEndToEnd, OneCheckAtATimeAndNoInstallDuringIt)
 {
-    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}), {2, QStringLiteral("2.0")}, key);
+    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}),
+            {2, QStringLiteral("2.0")}, key);
     auto updater = makeUpdater(runningApp);
     check(*updater, false);
     ASSERT_TRUE(updater->staged());
@@ -320,7 +335,8 @@ TEST_F(UpdaterEndToEnd, OneCheckAtATimeAndNoInstallDuringIt)
     EXPECT_TRUE(updater->isChecking());
     EXPECT_EQ(updater->checkCount(), 2) << "the second call while checking does nothing";
     EXPECT_FALSE(updater->installStaged());
-    EXPECT_TRUE(hasLog(QStringLiteral("not installed: a check is running; the update waits for the next quit")));
+    EXPECT_TRUE(hasLog(
+        QStringLiteral("not installed: a check is running; the update waits for the next quit")));
     ASSERT_TRUE(waitFor([&] { return !updater->isChecking(); }));
     EXPECT_TRUE(QFileInfo::exists(staged()));
     EXPECT_EQ(AppSwap::bundleInfo(runningApp)->build, 1);
@@ -328,7 +344,8 @@ TEST_F(UpdaterEndToEnd, OneCheckAtATimeAndNoInstallDuringIt)
 
 TEST_F(UpdaterEndToEnd, AFolderReplacedSinceLaunchDropsTheStagedBuild)
 {
-    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}), {2, QStringLiteral("2.0")}, key);
+    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}),
+            {2, QStringLiteral("2.0")}, key);
     auto updater = makeUpdater(runningApp);
     check(*updater, false);
     ASSERT_TRUE(updater->staged());
@@ -339,7 +356,8 @@ TEST_F(UpdaterEndToEnd, AFolderReplacedSinceLaunchDropsTheStagedBuild)
     writeFile(runningApp + QStringLiteral("/Contents/Info.plist"), plist);
     const int changes = stagedChanges;
     EXPECT_FALSE(updater->installStaged());
-    EXPECT_TRUE(hasLog(QStringLiteral("not installed: the app on disk is not the running build any more")));
+    EXPECT_TRUE(
+        hasLog(QStringLiteral("not installed: the app on disk is not the running build any more")));
     EXPECT_EQ(updater->staged(), std::nullopt);
     EXPECT_FALSE(QFileInfo::exists(updates + QStringLiteral("/Staged")));
     EXPECT_EQ(stagedChanges, changes + 1);
@@ -347,7 +365,8 @@ TEST_F(UpdaterEndToEnd, AFolderReplacedSinceLaunchDropsTheStagedBuild)
 
 TEST_F(UpdaterEndToEnd, AStagedFolderThatWasAlteredIsNotInstalled)
 {
-    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}), {2, QStringLiteral("2.0")}, key);
+    publish(makeApp(QStringLiteral("build2"), {2, QStringLiteral("2.0")}),
+            {2, QStringLiteral("2.0")}, key);
     auto updater = makeUpdater(runningApp);
     check(*updater, false);
     ASSERT_TRUE(updater->staged());
@@ -366,14 +385,17 @@ TEST_F(UpdaterEndToEnd, AppsThatCannotReplaceThemselvesNeverCheck)
     updater->checkNow(true);
     EXPECT_FALSE(updater->isChecking());
     EXPECT_EQ(updater->checkCount(), 0);
-    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("Move Quendril Pad to your Applications folder to get updates.")}));
-    EXPECT_TRUE(hasLog(QStringLiteral("no check: the app cannot update where it is (translocated)")));
+    EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral(
+                            "Move Quendril Pad to your Applications folder to get updates.")}));
+    EXPECT_TRUE(
+        hasLog(QStringLiteral("no check: the app cannot update where it is (translocated)")));
     EXPECT_FALSE(updater->lastCheck());
 }
 
 TEST_F(UpdaterEndToEnd, TimersRunAutomaticChecksOnlyWhenTheSettingIsOn)
 {
-    publish(makeApp(QStringLiteral("build0"), {0, QStringLiteral("0.9")}), {1, QStringLiteral("1.0")}, key);
+    publish(makeApp(QStringLiteral("build0"), {0, QStringLiteral("0.9")}),
+            {1, QStringLiteral("1.0")}, key);
     auto off = makeUpdater(runningApp, false);
     off->start();
     ASSERT_EQ(off->timers().size(), 2);
@@ -407,15 +429,18 @@ TEST_F(UpdaterEndToEnd, AServerErrorIsReportedAndTriedAgainLater)
         QTcpSocket* socket = server.nextPendingConnection();
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
             socket->readAll();
-            socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+            socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: "
+                          "close\r\n\r\nnot found");
             socket->disconnectFromHost();
         });
     });
     std::optional<UpdateConfig> config = UpdateConfig::load(runningApp, testRun());
     ASSERT_TRUE(config);
     // Only a hand-made configuration reaches plain HTTP; the folder's own allows https or file.
-    config->feedURL = QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(server.serverPort()));
-    Updater updater(*config, [] { return true; }, updates);
+    config->feedURL =
+        QUrl(QStringLiteral("http://127.0.0.1:%1/feed.json").arg(server.serverPort()));
+    Updater updater(
+        *config, [] { return true; }, updates);
     updater.onMessage = [this](const QString& text) { messages.push_back(text); };
     check(updater, true);
     EXPECT_EQ(messages.back(), "Can't check for updates: the server answered 404.");

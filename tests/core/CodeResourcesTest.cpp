@@ -55,7 +55,8 @@ TEST(CodeResources, ASignedFolderValidatesAndResigningReplacesTheManifest)
     QFile manifest(folder.path(CodeResources::relativePath));
     ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     const QByteArray text = manifest.readAll();
-    EXPECT_TRUE(text.startsWith("QuendrilCodeResources 1\ndir 0755 Contents\n")) << text.constData();
+    EXPECT_TRUE(text.startsWith("QuendrilCodeResources 1\ndir 0755 Contents\n"))
+        << text.constData();
     EXPECT_TRUE(text.contains(" Contents/lib/libone space.so\n"));
     EXPECT_TRUE(text.contains("file 0755 17 "));
 }
@@ -133,7 +134,8 @@ TEST(CodeResources, OnlyTheSigningKeyValidates)
     SignedFolder folder;
     const Crypto::Ed25519KeyPair other = *Crypto::generateEd25519();
     EXPECT_EQ(validationError(folder, other.publicKey), (Error{Error::badSignature, {}}));
-    EXPECT_EQ(validationError(folder, folder.key.publicKey.left(31)), (Error{Error::badSignature, {}}));
+    EXPECT_EQ(validationError(folder, folder.key.publicKey.left(31)),
+              (Error{Error::badSignature, {}}));
 
     // Signed again with another key: the folder is whole but no longer ours.
     ASSERT_TRUE(CodeResources::sign(folder.app, other.privateKey));
@@ -153,5 +155,6 @@ TEST(CodeResources, SigningRefusesLinksAndSetIdFiles)
     ::chmod(folder.native("Contents/bin/quendril-pad"), 04755);
     EXPECT_FALSE(CodeResources::sign(folder.app, folder.key.privateKey));
     EXPECT_FALSE(CodeResources::validate(folder.app, folder.key.publicKey));
-    EXPECT_FALSE(CodeResources::validate(folder.app + QStringLiteral("-absent"), folder.key.publicKey));
+    EXPECT_FALSE(
+        CodeResources::validate(folder.app + QStringLiteral("-absent"), folder.key.publicKey));
 }

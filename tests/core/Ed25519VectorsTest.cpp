@@ -16,7 +16,8 @@ struct Vector {
 void expectVector(const Vector& v)
 {
     EXPECT_EQ(Crypto::ed25519PublicKey(v.privateKey), v.publicKey);
-    EXPECT_EQ(Crypto::ed25519Sign(v.privateKey, v.message), v.signature) << "Ed25519 is deterministic";
+    EXPECT_EQ(Crypto::ed25519Sign(v.privateKey, v.message), v.signature)
+        << "Ed25519 is deterministic";
     EXPECT_TRUE(Crypto::ed25519Verify(v.publicKey, v.signature, v.message));
     QByteArray altered = v.message.isEmpty() ? QByteArray(1, '\0') : v.message;
     altered[altered.size() - 1] = char(altered.back() ^ 0x01);

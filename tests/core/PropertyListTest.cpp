@@ -9,20 +9,21 @@
 
 TEST(PropertyList, ReadsTheValueKinds)
 {
-    const auto value = PropertyList::parse(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-        "<plist version=\"1.0\"><dict>\n"
-        "  <key>s</key><string>a &amp; b</string>\n"
-        "  <key>i</key><integer>-42</integer>\n"
-        "  <key>r</key><real>2.5</real>\n"
-        "  <key>t</key><true/>\n"
-        "  <key>f</key><false/>\n"
-        "  <key>d</key><data>aGVs\n bG8=</data>\n"
-        "  <key>date</key><date>2024-03-05T09:07:03Z</date>\n"
-        "  <key>a</key><array><string>x</string><dict/></array>\n"
-        "  <key>empty</key><string/>\n"
-        "</dict></plist>\n");
+    const auto value =
+        PropertyList::parse("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                            "<plist version=\"1.0\"><dict>\n"
+                            "  <key>s</key><string>a &amp; b</string>\n"
+                            "  <key>i</key><integer>-42</integer>\n"
+                            "  <key>r</key><real>2.5</real>\n"
+                            "  <key>t</key><true/>\n"
+                            "  <key>f</key><false/>\n"
+                            "  <key>d</key><data>aGVs\n bG8=</data>\n"
+                            "  <key>date</key><date>2024-03-05T09:07:03Z</date>\n"
+                            "  <key>a</key><array><string>x</string><dict/></array>\n"
+                            "  <key>empty</key><string/>\n"
+                            "</dict></plist>\n");
     ASSERT_TRUE(value);
     const QVariantMap map = value->toMap();
     EXPECT_EQ(map.value("s").toString(), "a & b");
@@ -73,10 +74,12 @@ TEST(AppFolder, TheExecutableSitsInContentsBin)
     TempDir temp;
     temp.write(QStringLiteral("Quendril Pad.app/Contents/Info.plist"), "<plist/>");
     temp.write(QStringLiteral("Quendril Pad.app/Contents/bin/quendril-pad"), "x");
-    EXPECT_EQ(AppFolder::containing(temp.filePath(QStringLiteral("Quendril Pad.app/Contents/bin/quendril-pad"))),
+    EXPECT_EQ(AppFolder::containing(
+                  temp.filePath(QStringLiteral("Quendril Pad.app/Contents/bin/quendril-pad"))),
               temp.filePath(QStringLiteral("Quendril Pad.app")));
     EXPECT_EQ(AppFolder::containing(QStringLiteral("/usr/bin/quendril-pad")), std::nullopt);
     temp.write(QStringLiteral("Plain/Contents/Info.plist"), "<plist/>");
-    EXPECT_EQ(AppFolder::containing(temp.filePath(QStringLiteral("Plain/Contents/bin/quendril-pad"))),
-              std::nullopt);
+    EXPECT_EQ(
+        AppFolder::containing(temp.filePath(QStringLiteral("Plain/Contents/bin/quendril-pad"))),
+        std::nullopt);
 }

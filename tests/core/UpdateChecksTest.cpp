@@ -54,23 +54,23 @@ TEST(UpdateVerifier, DownloadsAreCheckedBySizeThenDigestThenSignature)
          withFeed([](UpdateFeed& f) { f.sha256 = f.sha256.toUpper(); }), good.key.publicKey,
          std::nullopt},
         // A byte too many is refused on its size, even though the digest would not match either.
-        {"one byte longer", good.bytes + 'x', good.feed, good.key.publicKey, UpdateProblem::wrongSize},
+        {"one byte longer", good.bytes + 'x', good.feed, good.key.publicKey,
+         UpdateProblem::wrongSize},
         {"one byte shorter", good.bytes.chopped(1), good.feed, good.key.publicKey,
          UpdateProblem::wrongSize},
         {"one changed byte", changedByte, good.feed, good.key.publicKey, UpdateProblem::wrongHash},
-        {"digest with a space", good.bytes,
-         withFeed([](UpdateFeed& f) { f.sha256 += u' '; }), good.key.publicKey,
-         UpdateProblem::wrongHash},
+        {"digest with a space", good.bytes, withFeed([](UpdateFeed& f) { f.sha256 += u' '; }),
+         good.key.publicKey, UpdateProblem::wrongHash},
         {"signed with another key", good.bytes, good.feed, otherKey.publicKey,
          UpdateProblem::badSignature},
         {"short public key", good.bytes, good.feed, good.key.publicKey.left(31),
          UpdateProblem::badSignature},
-        {"signature of other bytes", good.bytes,
-         withFeed([&](UpdateFeed& f) { f.signature = *Crypto::ed25519Sign(good.key.privateKey, "x"); }),
+        {"signature of other bytes", good.bytes, withFeed([&](UpdateFeed& f) {
+             f.signature = *Crypto::ed25519Sign(good.key.privateKey, "x");
+         }),
          good.key.publicKey, UpdateProblem::badSignature},
-        {"short signature", good.bytes,
-         withFeed([](UpdateFeed& f) { f.signature.chop(1); }), good.key.publicKey,
-         UpdateProblem::badSignature},
+        {"short signature", good.bytes, withFeed([](UpdateFeed& f) { f.signature.chop(1); }),
+         good.key.publicKey, UpdateProblem::badSignature},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -108,8 +108,9 @@ TEST(UpdateVerifier, BundlesMustMatchTheIdentifierTheFeedAndBeNewer)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(UpdateVerifier::checkBundle(row.newID, row.newBuild, id, row.running, row.feedBuild),
-                  row.problem);
+        EXPECT_EQ(
+            UpdateVerifier::checkBundle(row.newID, row.newBuild, id, row.running, row.feedBuild),
+            row.problem);
     }
 }
 
@@ -121,10 +122,10 @@ TEST(UpdateVerifier, MinimumVersionsCompareNumberByNumber)
         bool runs;
     };
     const Row rows[] = {
-        {"14", {14, 0, 0}, true},       {"14.1", {14, 0, 5}, false},  {"13.5.2", {14, 0, 0}, true},
-        {"", {1, 0, 0}, true},          {"2.36", {2, 36, 0}, true},   {"2.37", {2, 36, 9}, false},
-        {"2.36.1.9", {2, 36, 1}, true}, {"2..36", {2, 36, 0}, true},  {"2.x.1", {2, 0, 1}, true},
-        {"3", {2, 99, 99}, false},      {"2.10", {2, 9, 0}, false},   {".2", {2, 0, 0}, true},
+        {"14", {14, 0, 0}, true},       {"14.1", {14, 0, 5}, false}, {"13.5.2", {14, 0, 0}, true},
+        {"", {1, 0, 0}, true},          {"2.36", {2, 36, 0}, true},  {"2.37", {2, 36, 9}, false},
+        {"2.36.1.9", {2, 36, 1}, true}, {"2..36", {2, 36, 0}, true}, {"2.x.1", {2, 0, 1}, true},
+        {"3", {2, 99, 99}, false},      {"2.10", {2, 9, 0}, false},  {".2", {2, 0, 0}, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.minimum);
@@ -147,7 +148,8 @@ TEST(UpdatePlace, TranslocationThenVolumeThenFolder)
     };
     const Row rows[] = {
         {"/home/a/Applications/Quendril Pad.app", false, true, UpdatePlace::ok},
-        {"/private/var/AppTranslocation/X/d/Quendril Pad.app", false, true, UpdatePlace::translocated},
+        {"/private/var/AppTranslocation/X/d/Quendril Pad.app", false, true,
+         UpdatePlace::translocated},
         {"/media/disk/Quendril Pad.app", true, true, UpdatePlace::readOnlyVolume},
         {"/opt/Quendril Pad.app", false, false, UpdatePlace::folderNotWritable},
         {"/opt/AppTranslocationX/Quendril Pad.app", false, false, UpdatePlace::folderNotWritable},

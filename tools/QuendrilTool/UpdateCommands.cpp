@@ -78,7 +78,8 @@ int publicKey(const QStringList& arguments)
 int signApp(const QStringList& arguments)
 {
     if (arguments.size() != 2)
-        return fail(QStringLiteral("usage: update-sign-app <application folder> <private key file>"));
+        return fail(
+            QStringLiteral("usage: update-sign-app <application folder> <private key file>"));
     std::optional<QByteArray> key = readPrivateKey(arguments[1]);
     if (!key)
         return fail(QString(arguments[1] + u": not a private update key"));
