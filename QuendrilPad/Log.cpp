@@ -27,11 +27,11 @@ bool journalRunning()
     return running;
 }
 
-void sendToJournal(LogCategory category, const QByteArray& message)
+void sendToJournal(LogCategory category, int priority, const QByteArray& message)
 {
     const QByteArray fields[] = {
         "MESSAGE=" + message,
-        QByteArray("PRIORITY=") + QByteArray::number(LOG_NOTICE),
+        QByteArray("PRIORITY=") + QByteArray::number(priority),
         "SYSLOG_IDENTIFIER=quendril-pad",
         "QUENDRIL_SUBSYSTEM=local.quendrilpad",
         QByteArray("QUENDRIL_CATEGORY=") + Log::categoryName(category),
@@ -44,11 +44,11 @@ void sendToJournal(LogCategory category, const QByteArray& message)
     sd_journal_sendv(vector, int(std::size(fields)));
 }
 
-void sendToSyslog(LogCategory category, const QByteArray& message)
+void sendToSyslog(LogCategory category, int priority, const QByteArray& message)
 {
     static std::once_flag opened;
     std::call_once(opened, [] { openlog("quendril-pad", LOG_PID, LOG_USER); });
-    syslog(LOG_NOTICE, "[%s] %s", Log::categoryName(category), message.constData());
+    syslog(priority, "[%s] %s", Log::categoryName(category), message.constData());
 }
 
 } // namespace
@@ -70,6 +70,12 @@ const char* categoryName(LogCategory category)
 
 void write(LogCategory category, const QString& line)
 {
+    write(category, LogLevel::notice, line);
+}
+
+void write(LogCategory category, LogLevel level, const QString& line)
+{
+    const int priority = level == LogLevel::error ? LOG_ERR : LOG_NOTICE;
     {
         std::lock_guard guard(sinkLock);
         if (const Sink& sink = currentSink()) {
@@ -79,9 +85,9 @@ void write(LogCategory category, const QString& line)
     }
     const QByteArray message = line.toUtf8();
     if (journalRunning())
-        sendToJournal(category, message);
+        sendToJournal(category, priority, message);
     else
-        sendToSyslog(category, message);
+        sendToSyslog(category, priority, message);
 }
 
 void setSink(Sink sink)
