@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#if defined(__SSE2__) && !defined(QUENDRIL_JSON_SCALAR)
+#ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
@@ -58,7 +58,7 @@ template <typename Unit> inline bool isStringStop(Unit c)
 // most of a JSON document's bytes are string contents.
 template <typename Unit> inline const Unit* skipPlainStringUnits(const Unit* p, const Unit* end)
 {
-#if defined(__SSE2__) && !defined(QUENDRIL_JSON_SCALAR)
+#ifdef __SSE2__
     constexpr qsizetype lanes = 16 / sizeof(Unit);
     while (end - p >= lanes) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
