@@ -114,7 +114,7 @@ void findRegions(benchmark::State& state)
     const QString sheet = QString::fromUtf8(bytes);
     qsizetype found = 0;
     for (auto _ : state) {
-        const QList<JSONRange> regions = JSONRegions::find(sheet);
+        const QList<TextRange> regions = JSONRegions::find(sheet);
         found = regions.size();
         benchmark::DoNotOptimize(regions);
     }

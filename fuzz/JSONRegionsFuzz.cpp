@@ -19,10 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder(QByteArrayView(data + 4, qsizetype(size - 4)));
-    const QList<JSONRange> regions = JSONRegions::find(text);
+    const QList<TextRange> regions = JSONRegions::find(text);
 
     qsizetype previousEnd = 0;
-    for (const JSONRange& region : regions) {
+    for (const TextRange& region : regions) {
         check(previousEnd <= region.lower && region.lower < region.upper);
         check(region.upper <= text.size());
         check(text[region.lower] == u'{' || text[region.lower] == u'[');
@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const qsizetype lower = qsizetype(data[0] | (data[1] << 8)) % (text.size() + 1);
     const qsizetype upper = lower + qsizetype(data[2] | (data[3] << 8)) % (text.size() + 1);
-    QList<JSONRange> expected;
-    for (const JSONRange& region : regions) {
+    QList<TextRange> expected;
+    for (const TextRange& region : regions) {
         if (region.lower <= upper && region.upper >= lower)
             expected.append(region);
     }
-    check(JSONRegions::find(text, JSONRange{lower, upper}) == expected);
+    check(JSONRegions::find(text, TextRange{lower, upper}) == expected);
     return 0;
 }
