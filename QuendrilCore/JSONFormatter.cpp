@@ -4,7 +4,12 @@
 #include "QuendrilCore/JSONLexer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 static_assert(JSONFormatter::maxDepth == JSONGrammar::maxDepth);
 
@@ -73,60 +78,202 @@ QByteArrayView trimmedUTF8(QByteArrayView utf8)
     return QByteArrayView(reinterpret_cast<const char*>(begin), end - begin);
 }
 
-// The output of one pretty-print: a byte buffer that refuses to grow past the output limit.
-class PrettyOutput {
+// Bytes of UTF-8 that the UTF-16 units stand for; a surrogate counts 2, half of its pair's 4.
+qsizetype utf8Length(const char16_t* units, qsizetype count)
+{
+    qsizetype bytes = count;
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t c = units[i];
+        bytes += qsizetype(c >= 0x80) + qsizetype(c >= 0x800) - qsizetype((c & 0xf800) == 0xd800);
+    }
+    return bytes;
+}
+
+qsizetype utf8Length(const char*, qsizetype count)
+{
+    return count;
+}
+
+// A fresh buffer of many megabytes costs a page fault every 4 KiB as it is first written,
+// which can take longer than the printing itself; huge pages take a fault every 2 MiB.
+void adviseHugePages(void* start, qsizetype bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = 2 * 1024 * 1024;
+    const std::uintptr_t first = (std::uintptr_t(start) + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t last = (std::uintptr_t(start) + std::uintptr_t(bytes)) & ~(hugePage - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(start);
+    Q_UNUSED(bytes);
+#endif
+}
+
+// The text a pretty-print writes: UTF-8 bytes or UTF-16 code units.
+template <typename Unit> struct PrettyText;
+template <> struct PrettyText<char> {
+    using Type = QByteArray;
+};
+template <> struct PrettyText<char16_t> {
+    using Type = QString;
+};
+
+// The output of one pretty-print, which refuses to grow past the output limit. The limit counts
+// UTF-8 bytes whatever the unit, so that both paths accept and refuse the same texts.
+template <typename Unit> class PrettyOutput {
 public:
     PrettyOutput(qsizetype initialCapacity, qsizetype limit) : m_limit(limit)
     {
-        m_buffer.resize(std::min(initialCapacity, limit));
-        m_begin = m_buffer.data();
+        allocate(std::min(initialCapacity, limit));
         m_cursor = m_begin;
-        m_end = m_begin + m_buffer.size();
     }
 
-    // Makes room for `count` more bytes; false when the output would pass the limit. The
-    // capacity never exceeds the limit, so room in the buffer is always within it.
-    bool reserve(qsizetype count)
+    // Makes room for `count` more units that take `bytes` bytes of UTF-8; false when the output
+    // would pass the limit. A unit takes at least one byte, so the limit also bounds the units.
+    bool reserve(qsizetype count, qsizetype bytes)
     {
+        if (bytes > m_limit - m_bytes)
+            return false;
+        m_bytes += bytes;
         if (m_end - m_cursor >= count)
             return true;
         const qsizetype used = m_cursor - m_begin;
-        if (count > m_limit - used)
-            return false;
-        const qsizetype capacity = std::min(m_limit, std::max<qsizetype>(2 * (m_end - m_begin), used + count));
-        m_buffer.resize(capacity);
-        m_begin = m_buffer.data();
+        const qsizetype capacity =
+            std::min(m_limit, std::max<qsizetype>(2 * (m_end - m_begin), used + count));
+        allocate(capacity);
         m_cursor = m_begin + used;
-        m_end = m_begin + capacity;
         return true;
     }
+    // Room for ASCII, one byte a unit.
+    bool reserve(qsizetype count) { return reserve(count, count); }
 
     // The writers below assume the room was reserved.
-    void put(char c) { *m_cursor++ = c; }
-    void put(const char* bytes, qsizetype count)
+    void put(char c) { *m_cursor++ = Unit(c); }
+    void put(const Unit* units, qsizetype count)
     {
-        std::memcpy(m_cursor, bytes, size_t(count));
+        std::memcpy(m_cursor, units, size_t(count) * sizeof(Unit));
         m_cursor += count;
     }
     void putSpaces(qsizetype count)
     {
-        std::memset(m_cursor, ' ', size_t(count));
-        m_cursor += count;
+        if constexpr (sizeof(Unit) == 1) {
+            std::memset(m_cursor, ' ', size_t(count));
+            m_cursor += count;
+        } else {
+            m_cursor = std::fill_n(m_cursor, count, Unit(' '));
+        }
     }
 
-    QByteArray take()
+    typename PrettyText<Unit>::Type take()
     {
-        m_buffer.resize(m_cursor - m_begin);
-        return std::move(m_buffer);
+        m_text.resize(m_cursor - m_begin);
+        return std::move(m_text);
     }
 
 private:
-    QByteArray m_buffer;
-    char* m_begin = nullptr;
-    char* m_cursor = nullptr;
-    char* m_end = nullptr;
+    void allocate(qsizetype capacity)
+    {
+        m_text.resize(capacity);
+        m_begin = reinterpret_cast<Unit*>(m_text.data());
+        m_end = m_begin + capacity;
+        adviseHugePages(m_begin, capacity * qsizetype(sizeof(Unit)));
+    }
+
+    typename PrettyText<Unit>::Type m_text;
+    Unit* m_begin = nullptr;
+    Unit* m_cursor = nullptr;
+    Unit* m_end = nullptr;
+    qsizetype m_bytes = 0;
     qsizetype m_limit;
 };
+
+// Lexes, checks and writes in one pass over text already trimmed and known to start with a
+// bracket; `trimmedBytes` is its length in UTF-8.
+template <typename Unit>
+std::optional<typename PrettyText<Unit>::Type> prettyPrintTrimmed(const Unit* const input,
+                                                                  qsizetype length,
+                                                                  qsizetype trimmedBytes, int indent)
+{
+    const qsizetype limit = std::clamp(20 * trimmedBytes, qsizetype(4'000'000),
+                                       JSONFormatter::maxPrettyPrintOutputBytes);
+    const qsizetype width = std::max(indent, 0);
+    PrettyOutput<Unit> out(2 * length, limit);
+    JSONGrammar grammar;
+    qsizetype depth = 0;
+    char pending = 0; // an opening bracket not written yet, so that "{}" and "[]" stay together
+
+    const auto newline = [&out, &depth, width] {
+        const qsizetype count = depth * width;
+        if (!out.reserve(1 + count))
+            return false;
+        out.put('\n');
+        out.putSpaces(count);
+        return true;
+    };
+
+    const bool lexed = lexJSON(input, input + length, [&](JSONTokenKind kind, qsizetype start,
+                                                          qsizetype end) {
+        if (!grammar.feed(kind))
+            return false;
+        if (pending) {
+            if (kind == JSONTokenKind::endObject || kind == JSONTokenKind::endArray) {
+                if (!out.reserve(2))
+                    return false;
+                out.put(pending);
+                out.put(char(input[start]));
+                pending = 0;
+                return true;
+            }
+            if (!out.reserve(1))
+                return false;
+            out.put(pending);
+            pending = 0;
+            ++depth;
+            if (!newline())
+                return false;
+        }
+        switch (kind) {
+        case JSONTokenKind::beginObject:
+        case JSONTokenKind::beginArray:
+            pending = char(input[start]);
+            return true;
+        case JSONTokenKind::endObject:
+        case JSONTokenKind::endArray:
+            --depth;
+            if (!newline() || !out.reserve(1))
+                return false;
+            out.put(char(input[start]));
+            return true;
+        case JSONTokenKind::colon:
+            if (!out.reserve(2))
+                return false;
+            out.put(':');
+            out.put(' ');
+            return true;
+        case JSONTokenKind::comma:
+            if (!out.reserve(1))
+                return false;
+            out.put(',');
+            return newline();
+        case JSONTokenKind::string:
+            if (!out.reserve(end - start, utf8Length(input + start, end - start)))
+                return false;
+            out.put(input + start, end - start);
+            return true;
+        case JSONTokenKind::number:
+        case JSONTokenKind::literal:
+            if (!out.reserve(end - start))
+                return false;
+            out.put(input + start, end - start);
+            return true;
+        }
+        return false;
+    });
+    if (!lexed || !grammar.isComplete())
+        return std::nullopt;
+    return out.take();
+}
 
 } // namespace
 
@@ -144,14 +291,23 @@ bool isValid(QStringView units)
 
 std::optional<QList<JSONToken>> tokenize(QStringView units, qsizetype offset)
 {
-    QList<JSONToken> tokens;
-    const bool lexed = lexJSON(units.utf16(), units.utf16() + units.size(),
-                               [&tokens, offset](JSONTokenKind kind, qsizetype start, qsizetype end) {
-                                   tokens.append(JSONToken{kind, {start + offset, end + offset}});
-                                   return true;
-                               });
-    if (!lexed)
+    const char16_t* const begin = units.utf16();
+    const char16_t* const end = begin + units.size();
+    // Counting first costs a second lexing pass but saves growing a list of up to a few hundred
+    // megabytes step by step, which is slower.
+    qsizetype count = 0;
+    if (!lexJSON(begin, end, [&count](JSONTokenKind, qsizetype, qsizetype) {
+            ++count;
+            return true;
+        }))
         return std::nullopt;
+    QList<JSONToken> tokens;
+    tokens.reserve(count);
+    adviseHugePages(tokens.data(), count * qsizetype(sizeof(JSONToken)));
+    lexJSON(begin, end, [&tokens, offset](JSONTokenKind kind, qsizetype start, qsizetype end) {
+        tokens.append(JSONToken{kind, {start + offset, end + offset}});
+        return true;
+    });
     return tokens;
 }
 
@@ -162,92 +318,24 @@ std::optional<QByteArray> prettyPrintUTF8(QByteArrayView utf8, int indent)
     const QByteArrayView trimmed = trimmedUTF8(utf8);
     if (trimmed.isEmpty() || (trimmed.front() != '{' && trimmed.front() != '['))
         return std::nullopt;
-
-    const qsizetype limit =
-        std::clamp(20 * trimmed.size(), qsizetype(4'000'000), maxPrettyPrintOutputBytes);
-    const qsizetype width = std::max(indent, 0);
-    PrettyOutput out(2 * trimmed.size(), limit);
-    JSONGrammar grammar;
-    const char* const input = trimmed.data();
-    qsizetype depth = 0;
-    char pending = 0; // an opening bracket not written yet, so that "{}" and "[]" stay together
-
-    const auto newline = [&out, &depth, width] {
-        const qsizetype count = depth * width;
-        if (!out.reserve(1 + count))
-            return false;
-        out.put('\n');
-        out.putSpaces(count);
-        return true;
-    };
-
-    const bool lexed = lexJSON(input, input + trimmed.size(), [&](JSONTokenKind kind,
-                                                                  qsizetype start, qsizetype end) {
-        if (!grammar.feed(kind))
-            return false;
-        if (pending) {
-            if (kind == JSONTokenKind::endObject || kind == JSONTokenKind::endArray) {
-                if (!out.reserve(2))
-                    return false;
-                out.put(pending);
-                out.put(input[start]);
-                pending = 0;
-                return true;
-            }
-            if (!out.reserve(1))
-                return false;
-            out.put(pending);
-            pending = 0;
-            ++depth;
-            if (!newline())
-                return false;
-        }
-        switch (kind) {
-        case JSONTokenKind::beginObject:
-        case JSONTokenKind::beginArray:
-            pending = input[start];
-            return true;
-        case JSONTokenKind::endObject:
-        case JSONTokenKind::endArray:
-            --depth;
-            if (!newline() || !out.reserve(1))
-                return false;
-            out.put(input[start]);
-            return true;
-        case JSONTokenKind::colon:
-            if (!out.reserve(2))
-                return false;
-            out.put(": ", 2);
-            return true;
-        case JSONTokenKind::comma:
-            if (!out.reserve(1))
-                return false;
-            out.put(',');
-            return newline();
-        case JSONTokenKind::string:
-        case JSONTokenKind::number:
-        case JSONTokenKind::literal:
-            if (!out.reserve(end - start))
-                return false;
-            out.put(input + start, end - start);
-            return true;
-        }
-        return false;
-    });
-    if (!lexed || !grammar.isComplete())
-        return std::nullopt;
-    return out.take();
+    return prettyPrintTrimmed(trimmed.data(), trimmed.size(), trimmed.size(), indent);
 }
 
+// Works on the UTF-16 units directly, sparing two conversions of the whole text; sizes and
+// limits are still counted in UTF-8 bytes, so the outcome is the same as over UTF-8.
 std::optional<QString> prettyPrint(QStringView text, int indent)
 {
-    // Every UTF-16 unit takes at least one UTF-8 byte, so a long text need not be converted.
+    // A UTF-16 unit takes one to three bytes of UTF-8.
     if (text.size() > maxPrettyPrintBytes)
         return std::nullopt;
-    const std::optional<QByteArray> printed = prettyPrintUTF8(text.toUtf8(), indent);
-    if (!printed)
+    if (3 * text.size() > maxPrettyPrintBytes &&
+        utf8Length(text.utf16(), text.size()) > maxPrettyPrintBytes)
         return std::nullopt;
-    return QString::fromUtf8(*printed);
+    const QStringView trimmed = text.trimmed();
+    if (trimmed.isEmpty() || (trimmed.front() != u'{' && trimmed.front() != u'['))
+        return std::nullopt;
+    return prettyPrintTrimmed(trimmed.utf16(), trimmed.size(),
+                              utf8Length(trimmed.utf16(), trimmed.size()), indent);
 }
 
 } // namespace JSONFormatter

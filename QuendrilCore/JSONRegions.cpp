@@ -74,9 +74,9 @@ qsizetype nextLineStart(const char16_t* text, qsizetype length, qsizetype from)
 
 namespace JSONRegions {
 
-QList<JSONRange> find(QStringView units, std::optional<JSONRange> limit)
+QList<TextRange> find(QStringView units, std::optional<TextRange> limit)
 {
-    QList<JSONRange> regions;
+    QList<TextRange> regions;
     const qsizetype length = units.size();
     if (length == 0)
         return regions;
@@ -106,7 +106,7 @@ QList<JSONRange> find(QStringView units, std::optional<JSONRange> limit)
             const bool valid = JSONFormatter::isValid(units.sliced(start, end - start));
             if (valid) {
                 if (!limit || (start <= limit->upper && end >= limit->lower))
-                    regions.append(JSONRange{start, end});
+                    regions.append(TextRange{start, end});
                 position = end;
             }
             if (budget <= 0)

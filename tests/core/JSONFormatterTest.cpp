@@ -251,9 +251,11 @@ TEST(JSONFormatter, InputSizeLimitCountsUTF8BytesBeforeTrimming)
     EXPECT_FALSE(JSONFormatter::prettyPrint(accents(max + 2), 4));
 }
 
-// "[1]" prints as 5 + indent bytes, which puts the output limit at an exact indent.
+// A one-element array prints as its indent-0 size plus the indent, which puts the output limit
+// at an exact indent; both paths count the limit and the output in UTF-8 bytes.
 TEST(JSONFormatter, OutputLimitTable)
 {
+    const QByteArray accents = QByteArray("\xc3\xa9").repeated(124'998);
     struct Row {
         const char* name;
         QByteArray input;
@@ -263,17 +265,26 @@ TEST(JSONFormatter, OutputLimitTable)
         {"small input: the floor of 4,000,000", "[1]", 4'000'000},
         {"input of 250,000 bytes: 20 times its size", "[1" + QByteArray(249'997, ' ') + "]",
          5'000'000},
+        {"250,000 bytes in half as many UTF-16 units", "[\"" + accents + "\"]", 5'000'000},
         {"input of 5,000,000 bytes: the ceiling", "[1" + QByteArray(4'999'997, '\n') + "]",
          JSONFormatter::maxPrettyPrintOutputBytes},
         {"blanks trimmed off do not count", "[1]" + QByteArray(400'000, ' '), 4'000'000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const int fits = int(row.limit - 5);
+        const auto flat = JSONFormatter::prettyPrintUTF8(row.input, 0);
+        ASSERT_TRUE(flat);
+        const int fits = int(row.limit - flat->size());
         const auto printed = JSONFormatter::prettyPrintUTF8(row.input, fits);
         ASSERT_TRUE(printed);
         EXPECT_EQ(printed->size(), row.limit);
         EXPECT_FALSE(JSONFormatter::prettyPrintUTF8(row.input, fits + 1));
+
+        const QString text = QString::fromUtf8(row.input);
+        const auto printedText = JSONFormatter::prettyPrint(text, fits);
+        ASSERT_TRUE(printedText);
+        EXPECT_EQ(printedText->toUtf8(), *printed);
+        EXPECT_FALSE(JSONFormatter::prettyPrint(text, fits + 1));
     }
     // Huge indents are refused by the limit, not multiplied into an allocation.
     EXPECT_FALSE(JSONFormatter::prettyPrintUTF8(QByteArray(repeated("[", 500) + repeated("]", 500)),

@@ -6,7 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-void PrintTo(const JSONRange& range, std::ostream* out)
+void PrintTo(const TextRange& range, std::ostream* out)
 {
     *out << "[" << range.lower << ", " << range.upper << ")";
 }
@@ -18,7 +18,7 @@ TEST(JSONRegions, FindTable)
     struct Row {
         const char* name;
         QString text;
-        QList<JSONRange> regions;
+        QList<TextRange> regions;
     };
     const Row rows[] = {
         {"only the JSON line between prose lines",
@@ -56,8 +56,8 @@ TEST(JSONRegions, LimitKeepsRegionsThatTouchIt)
     const QString text = u"[1]\nfoo\n[2]\nbar\n[3]"_s; // regions [0,3) [8,11) [16,19)
     struct Row {
         const char* name;
-        JSONRange limit;
-        QList<JSONRange> regions;
+        TextRange limit;
+        QList<TextRange> regions;
     };
     const Row rows[] = {
         {"whole text", {0, 19}, {{0, 3}, {8, 11}, {16, 19}}},
@@ -80,7 +80,7 @@ TEST(JSONRegions, StopsWhenTheWorkBudgetRunsOut)
         return u"[\n"_s.repeated(lines) + u"[1]"_s;
     };
     const QString cheap = openLinesThenRegion(500);
-    ASSERT_EQ(JSONRegions::find(cheap), (QList<JSONRange>{{1000, 1003}}));
+    ASSERT_EQ(JSONRegions::find(cheap), (QList<TextRange>{{1000, 1003}}));
     EXPECT_TRUE(JSONRegions::find(openLinesThenRegion(3000)).isEmpty());
     // Lines that start no candidate cost nothing, however long the text.
     const QString prose = u"words and more words\n"_s.repeated(200'000) + u"[1]"_s;

@@ -36,7 +36,7 @@ static const ToolCommand::Registration jsonRegions{
     [](const QStringList&) {
         const QString text = standardInputText();
         QByteArray lines;
-        for (const JSONRange& region : JSONRegions::find(text))
+        for (const TextRange& region : JSONRegions::find(text))
             lines += QByteArray::number(region.lower) + ' ' + QByteArray::number(region.upper) + '\n';
         ToolCommand::writeStandardOutput(lines);
         return 0;
