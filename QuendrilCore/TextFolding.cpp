@@ -64,6 +64,14 @@ void foldChunk(const char16_t* units, qsizetype length, icu::UnicodeString& resu
     n.compose->normalize(bare, result, status);
     if (U_FAILURE(status))
         result = source;
+    // A lone surrogate is not text; both sinks must see the same replacement for it.
+    for (int32_t i = 0; i < result.length(); ++i) {
+        const UChar unit = result.charAt(i);
+        if (U16_IS_LEAD(unit) && i + 1 < result.length() && U16_IS_TRAIL(result.charAt(i + 1)))
+            ++i;
+        else if (U16_IS_SURROGATE(unit))
+            result.setCharAt(i, 0xfffd);
+    }
 }
 
 bool hasBoundaryBefore(char32_t c)
@@ -240,20 +248,21 @@ private:
     TextFolding::Mapped m_result;
 };
 
-// Lower-cases a run of ASCII eight units at a time; returns where the run stopped.
+// Lower-cases a run of ASCII sixteen units at a time; returns where the run stopped.
 qsizetype foldAsciiBlocks(const char16_t* units, qsizetype i, qsizetype n, Utf8Sink& sink)
 {
 #ifdef __SSE2__
     const __m128i upperA = _mm_set1_epi8('A' - 1);
     const __m128i upperZ = _mm_set1_epi8('Z' + 1);
     const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i highBits = _mm_set1_epi16(short(0xff80));
     while (i + 16 <= n) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i + 8));
-        // Saturating pack: any unit of 0x80 or more leaves a byte with its top bit set.
-        const __m128i bytes = _mm_packus_epi16(low, high);
-        if (_mm_movemask_epi8(bytes) != 0)
+        const __m128i nonAscii = _mm_and_si128(_mm_or_si128(low, high), highBits);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xffff)
             break;
+        const __m128i bytes = _mm_packus_epi16(low, high);
         const __m128i isUpper =
             _mm_and_si128(_mm_cmpgt_epi8(bytes, upperA), _mm_cmplt_epi8(bytes, upperZ));
         const __m128i lowered = _mm_or_si128(bytes, _mm_and_si128(isUpper, caseBit));
