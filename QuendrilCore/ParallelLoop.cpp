@@ -1,23 +1,63 @@
 #include "QuendrilCore/ParallelLoop.h"
 
 #include <QThread>
-#include <QThreadPool>
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
-QThreadPool& workers()
+// A few threads kept for the loop's whole life. Plain standard threads rather than a Qt pool, so
+// that every hand-over is visible to ThreadSanitizer.
+class Workers {
+public:
+    explicit Workers(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            std::thread([this] { serve(); }).detach();
+        m_count = count;
+    }
+
+    int count() const { return m_count; }
+
+    void start(std::function<void()> task)
+    {
+        {
+            std::lock_guard guard(m_lock);
+            m_tasks.push_back(std::move(task));
+        }
+        m_ready.notify_one();
+    }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock guard(m_lock);
+                m_ready.wait(guard, [&] { return !m_tasks.empty(); });
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_ready;
+    std::deque<std::function<void()>> m_tasks;
+    int m_count = 0;
+};
+
+// Never destroyed: its threads live as long as the process.
+Workers& workers()
 {
-    static QThreadPool* pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-        created->setExpiryTimeout(-1);
-        return created;
-    }();
+    static Workers* pool = new Workers(std::max(1, QThread::idealThreadCount() - 1));
     return *pool;
 }
 
@@ -60,7 +100,7 @@ void run(int iterations, const std::function<void(int)>& body)
         return;
     }
     auto job = std::make_shared<Job>(iterations, body);
-    const int helpers = std::min(iterations, workers().maxThreadCount()) - 1;
+    const int helpers = std::min(iterations - 1, workers().count());
     for (int h = 0; h < helpers; ++h)
         workers().start([job] { job->work(); });
     job->work();
