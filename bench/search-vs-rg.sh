@@ -11,7 +11,7 @@ for count in 10000 50000; do
     if [ ! -d "$folder" ]; then
         /usr/bin/python3 "$here/make-search-corpus.py" "$folder" "$count"
     fi
-    cat "$folder"/* >/dev/null # warm the file cache
+    find "$folder" -type f -exec cat {} + >/dev/null # warm the file cache
 done
 QUENDRIL_SEARCH_CORPUS=$root/10k:$root/50k "$build/bench/SearchBench"
 for folder in $root/10k $root/50k; do
