@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <sys/mman.h>
 
 namespace {
 
@@ -56,11 +57,33 @@ int chunkCount(qsizetype entries)
 
 } // namespace
 
+void SearchIndex::ArenaRelease::operator()(char* bytes) const
+{
+    if (mappedSize > 0)
+        ::munmap(bytes, mappedSize);
+    else
+        delete[] bytes;
+}
+
+std::unique_ptr<char[], SearchIndex::ArenaRelease> SearchIndex::Arena::allocate(qsizetype size)
+{
+    constexpr size_t hugePage = 2 * 1024 * 1024;
+    if (size_t(size) >= hugePage) {
+        const size_t mapped = (size_t(size) + hugePage - 1) / hugePage * hugePage;
+        void* bytes = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (bytes != MAP_FAILED) {
+            ::madvise(bytes, mapped, MADV_HUGEPAGE);
+            return {static_cast<char*>(bytes), SearchIndex::ArenaRelease{mapped}};
+        }
+    }
+    return {new char[size_t(size)], SearchIndex::ArenaRelease{0}};
+}
+
 void SearchIndex::Arena::reserve(qsizetype minimum)
 {
     if (minimum <= capacity)
         return;
-    std::unique_ptr<char[]> grown(new char[size_t(minimum)]);
+    std::unique_ptr<char[], ArenaRelease> grown = allocate(minimum);
     if (length > 0)
         std::memcpy(grown.get(), bytes.get(), size_t(length));
     bytes = std::move(grown);
@@ -171,7 +194,7 @@ void SearchIndex::compactIfNeeded()
     if (m_state.garbage <= compactionThreshold || arena.length / 4 >= m_state.garbage)
         return;
     Arena compacted;
-    compacted.reserve(arena.length - m_state.garbage);
+    compacted.reserve(std::max<qsizetype>(1, arena.length - m_state.garbage));
     for (Entry& entry : m_state.sorted) {
         const qsizetype length = entry.pathLength + entry.textLength;
         std::memcpy(compacted.bytes.get() + compacted.length, arena.bytes.get() + entry.offset,

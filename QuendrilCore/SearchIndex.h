@@ -63,11 +63,18 @@ private:
         qsizetype capacity = 0;
     };
 
+    // Large arenas are mapped in huge pages where the system allows, which spares a page fault
+    // for every 4 KB of text on the first fill.
+    struct ArenaRelease {
+        size_t mappedSize; // zero for memory from the heap
+        void operator()(char* bytes) const;
+    };
     struct Arena {
-        std::unique_ptr<char[]> bytes;
+        std::unique_ptr<char[], ArenaRelease> bytes;
         qsizetype length = 0;
         qsizetype capacity = 0;
 
+        static std::unique_ptr<char[], ArenaRelease> allocate(qsizetype size);
         void reserve(qsizetype minimum);
         qsizetype append(const QByteArray& path, const QByteArray& text);
     };
