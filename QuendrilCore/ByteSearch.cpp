@@ -42,11 +42,12 @@ __attribute__((target("avx2"))) bool containsAvx2(const char* haystack, size_t n
     const __m256i last = _mm256_set1_epi8(needle[k - 1]);
     size_t i = 0;
     for (; i + k - 1 + 32 <= n; i += 32) {
-        const __m256i blockFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + i));
+        const __m256i blockFirst =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + i));
         const __m256i blockLast =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + i + k - 1));
-        auto mask = uint32_t(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(first, blockFirst), _mm256_cmpeq_epi8(last, blockLast))));
+        auto mask = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(
+            _mm256_cmpeq_epi8(first, blockFirst), _mm256_cmpeq_epi8(last, blockLast))));
         while (mask) {
             const int bit = __builtin_ctz(mask);
             if (middleMatches(haystack + i + size_t(bit), needle, k))
@@ -64,7 +65,8 @@ bool containsSse2(const char* haystack, size_t n, const char* needle, size_t k)
     size_t i = 0;
     for (; i + k - 1 + 16 <= n; i += 16) {
         const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + i));
-        const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + i + k - 1));
+        const __m128i blockLast =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + i + k - 1));
         auto mask = uint32_t(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(first, blockFirst), _mm_cmpeq_epi8(last, blockLast))));
         while (mask) {

@@ -64,7 +64,11 @@ Workers& workers()
 // Shared with the helpers: one that starts late finds no iteration left and touches nothing of
 // the caller's, which may be gone by then.
 struct Job {
-    explicit Job(int total, const std::function<void(int)>& body) : total(total), body(&body) {}
+    explicit Job(int total, const std::function<void(int)>& body)
+        : total(total)
+        , body(&body)
+    {
+    }
 
     void work()
     {

@@ -71,7 +71,8 @@ std::optional<SearchHit> firstMatch(QStringView text, const SearchQuery& query)
     hit.length = end - location;
     // A phrase may run past the line it starts on; the range shown stops with the line.
     const qsizetype inLine = location - lineStart;
-    const qsizetype shownLength = std::max<qsizetype>(0, std::min(hit.length, line.size() - inLine));
+    const qsizetype shownLength =
+        std::max<qsizetype>(0, std::min(hit.length, line.size() - inLine));
     if (line.size() <= wholeLineLimit) {
         hit.line = line.toString();
         hit.rangeInLine = {inLine, shownLength};

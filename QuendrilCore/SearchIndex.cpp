@@ -28,7 +28,10 @@ qint64 millisecondsOf(const QDateTime& date)
 // Each chunk of a search files its matches here; the workers share nothing else they write.
 class ChunkResults {
 public:
-    explicit ChunkResults(int count) : m_chunks(size_t(count)) {}
+    explicit ChunkResults(int count)
+        : m_chunks(size_t(count))
+    {
+    }
 
     void set(int index, std::vector<qsizetype> list)
     {
@@ -70,7 +73,8 @@ std::unique_ptr<char[], SearchIndex::ArenaRelease> SearchIndex::Arena::allocate(
     constexpr size_t hugePage = 2 * 1024 * 1024;
     if (size_t(size) >= hugePage) {
         const size_t mapped = (size_t(size) + hugePage - 1) / hugePage * hugePage;
-        void* bytes = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* bytes =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (bytes != MAP_FAILED) {
             ::madvise(bytes, mapped, MADV_HUGEPAGE);
             return {static_cast<char*>(bytes), SearchIndex::ArenaRelease{mapped}};
@@ -172,7 +176,8 @@ qsizetype SearchIndex::insertionPosition(qint64 date, const QString& name) const
         return NaturalOrder::compare(nameOf(entry, scratch), name) > 0;
     };
     const auto& sorted = m_state.sorted;
-    return qsizetype(std::partition_point(sorted.begin(), sorted.end(), goesBefore) - sorted.begin());
+    return qsizetype(std::partition_point(sorted.begin(), sorted.end(), goesBefore) -
+                     sorted.begin());
 }
 
 void SearchIndex::removeAt(qsizetype position, size_t hash)

@@ -40,7 +40,8 @@ SearchQuery::SearchQuery(QStringView text)
     for (qsizetype i = 0; i < folded.size();) {
         qsizetype length = 1;
         char32_t c = folded[i].unicode();
-        if (folded[i].isHighSurrogate() && i + 1 < folded.size() && folded[i + 1].isLowSurrogate()) {
+        if (folded[i].isHighSurrogate() && i + 1 < folded.size() &&
+            folded[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(folded[i], folded[i + 1]);
             length = 2;
         }

@@ -320,7 +320,8 @@ template <typename Sink> void foldInto(QStringView text, Sink& sink)
             end += length;
         }
         if constexpr (Sink::usesCache) {
-            if (end - start == 1 && !QChar::isSurrogate(unit) && singleCharCache().append(unit, sink)) {
+            if (end - start == 1 && !QChar::isSurrogate(unit) &&
+                singleCharCache().append(unit, sink)) {
                 i = end;
                 continue;
             }

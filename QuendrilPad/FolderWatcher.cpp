@@ -20,7 +20,10 @@ constexpr uint32_t watchedEvents =
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    explicit FileDescriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -138,9 +141,8 @@ void FolderWatcher::Shared::run()
     }
 }
 
-std::unique_ptr<FolderWatcher> FolderWatcher::create(const QString& folder,
-                                                     std::chrono::milliseconds latency,
-                                                     Handler handler)
+std::unique_ptr<FolderWatcher>
+FolderWatcher::create(const QString& folder, std::chrono::milliseconds latency, Handler handler)
 {
     auto shared = std::make_shared<Shared>();
     shared->folder = folder;
@@ -157,7 +159,8 @@ std::unique_ptr<FolderWatcher> FolderWatcher::create(const QString& folder,
 }
 
 FolderWatcher::FolderWatcher(QString folder, std::shared_ptr<Shared> shared)
-    : m_folder(std::move(folder)), m_shared(std::move(shared))
+    : m_folder(std::move(folder))
+    , m_shared(std::move(shared))
 {
     // The thread keeps its own reference, so a watcher stopped from inside its handler stays
     // valid until the handler returns.

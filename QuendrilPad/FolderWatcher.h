@@ -21,9 +21,8 @@ public:
     using Handler = std::function<void(const QStringList& paths)>;
 
     // A running watcher, or null when the system refuses to watch the folder.
-    [[nodiscard]] static std::unique_ptr<FolderWatcher> create(const QString& folder,
-                                                               std::chrono::milliseconds latency,
-                                                               Handler handler);
+    [[nodiscard]] static std::unique_ptr<FolderWatcher>
+    create(const QString& folder, std::chrono::milliseconds latency, Handler handler);
 
     // Stops the watcher; a batch being handled is finished first.
     ~FolderWatcher();

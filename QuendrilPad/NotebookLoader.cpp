@@ -78,8 +78,10 @@ QStringList NotebookLoader::Shared::sheetURLs(const QStringList& paths) const
     return urls;
 }
 
-NotebookLoader::NotebookLoader(std::shared_ptr<SheetStore> store, std::shared_ptr<SearchIndex> index)
-    : m_shared(std::make_shared<Shared>()), m_alive(std::make_shared<int>(0))
+NotebookLoader::NotebookLoader(std::shared_ptr<SheetStore> store,
+                               std::shared_ptr<SearchIndex> index)
+    : m_shared(std::make_shared<Shared>())
+    , m_alive(std::make_shared<int>(0))
 {
     m_shared->store = std::move(store);
     m_shared->index = std::move(index);
@@ -98,7 +100,8 @@ void NotebookLoader::start(FileChanged onFileChanged, Loaded onLoaded)
 
     auto watcher = FolderWatcher::create(
         shared->store->folder(), watcherLatency,
-        [weakShared = std::weak_ptr<Shared>(shared), alive, onFileChanged](const QStringList& paths) {
+        [weakShared = std::weak_ptr<Shared>(shared), alive,
+         onFileChanged](const QStringList& paths) {
             const std::shared_ptr<Shared> shared = weakShared.lock();
             if (!shared || alive.expired())
                 return;
@@ -111,7 +114,8 @@ void NotebookLoader::start(FileChanged onFileChanged, Loaded onLoaded)
     shared->replaceWatcher(std::move(watcher));
 
     QThreadPool::globalInstance()->start([shared, alive, onLoaded] {
-        NotebookIndexing::LoadOutcome outcome = NotebookIndexing::load(*shared->store, *shared->index);
+        NotebookIndexing::LoadOutcome outcome =
+            NotebookIndexing::load(*shared->store, *shared->index);
         {
             std::lock_guard guard(shared->plainLock);
             shared->plainNames = std::move(outcome.plainNames);

@@ -1,6 +1,7 @@
 // Loading, folding and searching a generated notes folder (bench/make-search-corpus.py).
 //
-//   QUENDRIL_SEARCH_CORPUS=/tmp/qp-search-bench/10k:/tmp/qp-search-bench/50k build/bench/bench/SearchBench
+//   QUENDRIL_SEARCH_CORPUS=/tmp/qp-search-bench/10k:/tmp/qp-search-bench/50k
+//   build/bench/bench/SearchBench
 //
 // Each folder gets a Load benchmark (one run: load and index time, arena and resident memory
 // against the corpus size), a Fold benchmark (folding throughput over its texts) and Query
@@ -146,7 +147,8 @@ int main(int argc, char** argv)
     const QStringList folders =
         qEnvironmentVariable("QUENDRIL_SEARCH_CORPUS").split(u':', Qt::SkipEmptyParts);
     if (folders.isEmpty()) {
-        std::fprintf(stderr, "Set QUENDRIL_SEARCH_CORPUS to folders made by bench/make-search-corpus.py\n");
+        std::fprintf(stderr,
+                     "Set QUENDRIL_SEARCH_CORPUS to folders made by bench/make-search-corpus.py\n");
         return 2;
     }
     const struct {
@@ -165,8 +167,8 @@ int main(int argc, char** argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         for (const auto& query : queries) {
-            benchmark::RegisterBenchmark(("Query/" + label + "/" + query.name).c_str(), queryBenchmark,
-                                         folder, query.query)
+            benchmark::RegisterBenchmark(("Query/" + label + "/" + query.name).c_str(),
+                                         queryBenchmark, folder, query.query)
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.5);
         }

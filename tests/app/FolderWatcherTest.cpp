@@ -93,12 +93,14 @@ TEST(FolderWatcher, SeesTheWaysOtherProgramsWriteFiles)
     } rows[] = {
         {"cp of a new file", u"cp old.txt copy.txt"_qs, {at("copy.txt")}},
         {"written in place", u"printf more >> old.txt"_qs, {at("old.txt")}},
-        {"mv over an existing file", u"printf new > /tmp/qp-watch-$$ && mv /tmp/qp-watch-$$ replaced.txt"_qs,
+        {"mv over an existing file",
+         u"printf new > /tmp/qp-watch-$$ && mv /tmp/qp-watch-$$ replaced.txt"_qs,
          {at("replaced.txt")}},
         {"sed -i", u"sed -i s/one/three/ edited.txt"_qs, {at("edited.txt")}},
         {"rm", u"rm gone.txt"_qs, {at("gone.txt")}},
         {"renamed away and in", u"mv away.txt moved.txt"_qs, {at("away.txt"), at("moved.txt")}},
-        {"our own save: hidden temporary renamed over", u"printf x > .quendril-1.tmp && mv .quendril-1.tmp old.txt"_qs,
+        {"our own save: hidden temporary renamed over",
+         u"printf x > .quendril-1.tmp && mv .quendril-1.tmp old.txt"_qs,
          {at(".quendril-1.tmp"), at("old.txt")}},
     };
     for (const auto& row : rows) {
@@ -109,14 +111,16 @@ TEST(FolderWatcher, SeesTheWaysOtherProgramsWriteFiles)
         shell(folder.path(), row.script);
         const QStringList seen = batches.waitFor(row.reported);
         for (const QString& path : row.reported)
-            EXPECT_TRUE(seen.contains(path)) << path.toStdString() << " in " << seen.join(u", ").toStdString();
+            EXPECT_TRUE(seen.contains(path))
+                << path.toStdString() << " in " << seen.join(u", ").toStdString();
         // Writers' own scratch files (sed's) may show up too; no other sheet may.
         for (const QString& path : seen) {
             EXPECT_TRUE(row.reported.contains(path) || !path.endsWith(u".txt"_qs))
                 << "unexpected " << path.toStdString();
         }
         for (const QStringList& batch : batches.all())
-            EXPECT_EQ(QSet<QString>(batch.begin(), batch.end()).size(), batch.size()) << "duplicates in a batch";
+            EXPECT_EQ(QSet<QString>(batch.begin(), batch.end()).size(), batch.size())
+                << "duplicates in a batch";
     }
 }
 
@@ -127,10 +131,10 @@ TEST(FolderWatcher, BatchesABurstOnOneThreadAndSkipsSubfolders)
     Batches batches;
     auto watcher = FolderWatcher::create(folder.path(), 300ms, batches.handler());
     ASSERT_TRUE(watcher);
-    shell(folder.path(),
-          u"for i in 1 2 3 4 5; do printf $i >> a.txt; printf $i > b.txt; done; "
-          "printf x > sub/inner.txt; mkdir sub2"_qs);
-    const QStringList seen = batches.waitFor({folder.filePath(u"a.txt"_qs), folder.filePath(u"b.txt"_qs)});
+    shell(folder.path(), u"for i in 1 2 3 4 5; do printf $i >> a.txt; printf $i > b.txt; done; "
+                         "printf x > sub/inner.txt; mkdir sub2"_qs);
+    const QStringList seen =
+        batches.waitFor({folder.filePath(u"a.txt"_qs), folder.filePath(u"b.txt"_qs)});
     EXPECT_EQ(seen, (QStringList{folder.filePath(u"a.txt"_qs), folder.filePath(u"b.txt"_qs)}));
     EXPECT_EQ(batches.all().size(), 1);
 

@@ -78,7 +78,8 @@ TEST(NotebookLoader, LoadsTheFolderAndListsPlainSheets)
     SheetEncryption encryption = encryptionOn();
     {
         SheetStore writer(folder.path(), QTimeZone::utc(), encryption);
-        ASSERT_TRUE(writer.write(u"sealed café"_qs, folder.filePath(u"2024-01-03 10.00.00.txt"_qs)));
+        ASSERT_TRUE(
+            writer.write(u"sealed café"_qs, folder.filePath(u"2024-01-03 10.00.00.txt"_qs)));
     }
     folder.write(u"2024-01-02 10.00.00.txt"_qs, "plain CAFE");
     folder.write(u"2024-01-01 10.00.00.txt"_qs, "");
@@ -122,17 +123,33 @@ TEST(NotebookLoader, FollowsRealWritersIntoTheIndex)
         QString query;
         QStringList found;
     } rows[] = {
-        {"cp of a new sheet", u"cp a.txt new.txt"_qs, {url("new.txt")}, u"alpha"_qs, {u"new.txt"_qs, u"a.txt"_qs}},
-        {"mv over", u"printf delta > /tmp/qp-loader-$$ && mv /tmp/qp-loader-$$ b.txt"_qs, {url("b.txt")},
-         u"delta"_qs, {u"b.txt"_qs}},
+        {"cp of a new sheet",
+         u"cp a.txt new.txt"_qs,
+         {url("new.txt")},
+         u"alpha"_qs,
+         {u"new.txt"_qs, u"a.txt"_qs}},
+        {"mv over",
+         u"printf delta > /tmp/qp-loader-$$ && mv /tmp/qp-loader-$$ b.txt"_qs,
+         {url("b.txt")},
+         u"delta"_qs,
+         {u"b.txt"_qs}},
         {"sed -i", u"sed -i s/charlie/echo/ c.txt"_qs, {url("c.txt")}, u"echo"_qs, {u"c.txt"_qs}},
         {"rm", u"rm new.txt"_qs, {url("new.txt")}, u"alpha"_qs, {u"a.txt"_qs}},
-        {"capital extension", u"printf foxtrot > UP.TXT"_qs, {url("UP.TXT")}, u"foxtrot"_qs, {u"UP.TXT"_qs}},
+        {"capital extension",
+         u"printf foxtrot > UP.TXT"_qs,
+         {url("UP.TXT")},
+         u"foxtrot"_qs,
+         {u"UP.TXT"_qs}},
         {"ignored: md, hidden, subfolder, our temporary file",
          u"printf golf > x.md; printf golf > .h.txt; printf golf > sub/s.txt; printf golf > .quendril-1.tmp"_qs,
-         {}, u"golf"_qs, {}},
-        {"our own save: temporary renamed over", u"printf hotel > .quendril-2.tmp && mv .quendril-2.tmp a.txt"_qs,
-         {url("a.txt")}, u"hotel"_qs, {u"a.txt"_qs}},
+         {},
+         u"golf"_qs,
+         {}},
+        {"our own save: temporary renamed over",
+         u"printf hotel > .quendril-2.tmp && mv .quendril-2.tmp a.txt"_qs,
+         {url("a.txt")},
+         u"hotel"_qs,
+         {u"a.txt"_qs}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -196,7 +213,8 @@ TEST(NotebookLoader, NoCallbackAfterTheLoaderIsGone)
     TempDir folder;
     for (int i = 0; i < 200; ++i)
         folder.write(QStringLiteral("%1.txt").arg(i), QByteArray(20'000, 'x'));
-    auto store = std::make_shared<SheetStore>(folder.path(), QTimeZone::utc(), SheetEncryption::off());
+    auto store =
+        std::make_shared<SheetStore>(folder.path(), QTimeZone::utc(), SheetEncryption::off());
     auto index = std::make_shared<SearchIndex>();
     bool called = false;
     {
@@ -208,5 +226,6 @@ TEST(NotebookLoader, NoCallbackAfterTheLoaderIsGone)
     QThread::msleep(300);
     QCoreApplication::processEvents();
     EXPECT_FALSE(called);
-    EXPECT_EQ(index->count(), 200) << "the load ran to its end; the watcher stopped with the loader";
+    EXPECT_EQ(index->count(), 200)
+        << "the load ran to its end; the watcher stopped with the loader";
 }

@@ -19,15 +19,28 @@ TEST(SearchHighlighter, FindsTheEarliestTermInTheOriginalText)
         QString query;
         SearchHit hit;
     } rows[] = {
-        {"plain", u"one\ntwo Cafe three\r\nfour"_qs, u"café"_qs, {u"two Cafe three"_qs, {4, 4}, 8, 4}},
+        {"plain",
+         u"one\ntwo Cafe three\r\nfour"_qs,
+         u"café"_qs,
+         {u"two Cafe three"_qs, {4, 4}, 8, 4}},
         {"combining mark counts in the original",
-         u"x CAFE\u0301 y"_qs, u"cafe"_qs, {u"x CAFE\u0301 y"_qs, {2, 5}, 2, 5}},
+         u"x CAFE\u0301 y"_qs,
+         u"cafe"_qs,
+         {u"x CAFE\u0301 y"_qs, {2, 5}, 2, 5}},
         {"sharp s against ss", u"die Straße"_qs, u"strasse"_qs, {u"die Straße"_qs, {4, 6}, 4, 6}},
-        {"earliest of several terms", u"beta alpha"_qs, u"alpha beta"_qs, {u"beta alpha"_qs, {0, 4}, 0, 4}},
+        {"earliest of several terms",
+         u"beta alpha"_qs,
+         u"alpha beta"_qs,
+         {u"beta alpha"_qs, {0, 4}, 0, 4}},
         {"equal places, earlier term wins", u"abcd"_qs, u"ab abc"_qs, {u"abcd"_qs, {0, 2}, 0, 2}},
-        {"missing terms are passed over", u"only gamma"_qs, u"delta gamma"_qs,
+        {"missing terms are passed over",
+         u"only gamma"_qs,
+         u"delta gamma"_qs,
          {u"only gamma"_qs, {5, 5}, 5, 5}},
-        {"line break ends the line", u"a\r\n\r\nfound\r\n"_qs, u"found"_qs, {u"found"_qs, {0, 5}, 5, 5}},
+        {"line break ends the line",
+         u"a\r\n\r\nfound\r\n"_qs,
+         u"found"_qs,
+         {u"found"_qs, {0, 5}, 5, 5}},
         {"phrase across a line break", u"ab\ncd"_qs, u"\"b\ncd\""_qs, {u"ab"_qs, {1, 1}, 1, 4}},
     };
     for (const auto& row : rows) {

@@ -98,7 +98,8 @@ TEST(SearchIndex, SameDateRewritesInPlaceWhenTheTextFits)
     index.upsert(u"/notes/mid.txt"_qs, at(200), u"shorter text"_qs);
     EXPECT_EQ(index.storageSize(), before) << "rewritten in place, the rest stays reserved";
     EXPECT_EQ(search(index, u"shorter"_qs), QStringList{u"/notes/mid.txt"_qs});
-    EXPECT_TRUE(search(index, u"mmm"_qs).isEmpty()) << "old bytes past the new text are not searched";
+    EXPECT_TRUE(search(index, u"mmm"_qs).isEmpty())
+        << "old bytes past the new text are not searched";
     EXPECT_EQ(search(index, u""_qs),
               (QStringList{u"/notes/new.txt"_qs, u"/notes/mid.txt"_qs, u"/notes/old.txt"_qs}));
 
@@ -212,8 +213,9 @@ TEST(SearchIndex, WritersAndSearchesRunTogether)
                 if ((i + round) % 5 == 0)
                     index.remove(sheet(i));
                 else
-                    index.upsert(sheet(i), at(i + (round % 2) * sheets),
-                                 QString(u"stable text round %1 "_qs.arg(round) + QString(i % 200, u'p')));
+                    index.upsert(
+                        sheet(i), at(i + (round % 2) * sheets),
+                        QString(u"stable text round %1 "_qs.arg(round) + QString(i % 200, u'p')));
             }
         }
     };

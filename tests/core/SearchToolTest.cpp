@@ -25,7 +25,8 @@ ToolRun tool(const QStringList& arguments, const QByteArray& input = {})
 
 TEST(SearchTool, FoldsStandardInput)
 {
-    const ToolRun run = tool({u"fold"_qs}, "Caf\xc3\xa9 STRASSE stra\xc3\x9f" "e Z\xc3\xbcrich \xef\xac\x81le\n");
+    const ToolRun run = tool({u"fold"_qs}, "Caf\xc3\xa9 STRASSE stra\xc3\x9f"
+                                           "e Z\xc3\xbcrich \xef\xac\x81le\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, "cafe strasse strasse zurich file\n");
 }
@@ -45,8 +46,12 @@ TEST(SearchTool, PrintsMatchingSheetsNewestFirst)
         QStringList query;
         QByteArray output;
     } rows[] = {
-        {"one word", {u"café"_qs}, prefix + "2024-01-03 10.00.00.txt\n" + prefix + "2024-01-02 10.00.00.txt\n"},
-        {"arguments joined into one query", {u"\"noir,"_qs, u"au\""_qs}, prefix + "2024-01-03 10.00.00.txt\n"},
+        {"one word",
+         {u"café"_qs},
+         prefix + "2024-01-03 10.00.00.txt\n" + prefix + "2024-01-02 10.00.00.txt\n"},
+        {"arguments joined into one query",
+         {u"\"noir,"_qs, u"au\""_qs},
+         prefix + "2024-01-03 10.00.00.txt\n"},
         {"no match", {u"coffee"_qs}, ""},
     };
     for (const auto& row : rows) {

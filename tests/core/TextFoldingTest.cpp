@@ -17,8 +17,10 @@ QString referenceFold(const QString& text)
     const auto* caseFold = icu::Normalizer2::getNFKCCasefoldInstance(status);
     const auto* nfd = icu::Normalizer2::getNFDInstance(status);
     const auto* nfc = icu::Normalizer2::getNFCInstance(status);
-    const icu::UnicodeString source(reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()));
-    const icu::UnicodeString decomposed = nfd->normalize(caseFold->normalize(source, status), status);
+    const icu::UnicodeString source(reinterpret_cast<const UChar*>(text.utf16()),
+                                    int32_t(text.size()));
+    const icu::UnicodeString decomposed =
+        nfd->normalize(caseFold->normalize(source, status), status);
     icu::UnicodeString bare;
     for (int32_t i = 0; i < decomposed.length(); i = decomposed.moveIndex32(i, 1)) {
         if (u_charType(decomposed.char32At(i)) != U_NON_SPACING_MARK)
@@ -56,7 +58,8 @@ TEST(TextFolding, FoldsCaseAccentsAndCompatibilityForms)
         {"mark ending a vector block", QString(u"ABCDEFGHIJKLMNO\u0301"_qs + sixteen),
          u"abcdefghijklmnoabcdefghijklmnop"_qs},
         {"mark at the start", u"\u0301abc"_qs, u"abc"_qs},
-        {"lone surrogate", QString(u"a"_qs + QChar(0xD800) + u"B"_qs), QString(u"a"_qs + QChar(0xFFFD) + u"b"_qs)},
+        {"lone surrogate", QString(u"a"_qs + QChar(0xD800) + u"B"_qs),
+         QString(u"a"_qs + QChar(0xFFFD) + u"b"_qs)},
         {"empty", QString(), QString()},
     };
     for (const auto& row : rows) {
@@ -71,11 +74,13 @@ TEST(TextFolding, FoldsCaseAccentsAndCompatibilityForms)
 TEST(TextFolding, PiecewiseFoldingEqualsWholeTextFolding)
 {
     const QList<QString> alphabet = {
-        u"a"_qs,      u"Z"_qs,      u" "_qs,      u"\n"_qs,     u"é"_qs,      u"\u0301"_qs,
-        u"\u0323"_qs, u"\u0338"_qs, u"ß"_qs,      u"\uFB01"_qs, u"İ"_qs,      u"Σ"_qs,
-        u"\u1100"_qs, u"\u1161"_qs, u"\u11A8"_qs, u"한"_qs,     u"\U0001D400"_qs, u"\u00AD"_qs,
-        u"Å"_qs,      u"\u212B"_qs, u"ｶ"_qs,      u"\uFF9E"_qs, u"\u0915"_qs, u"\u093C"_qs,
-        u"\u0BC6"_qs, u"\u0BBE"_qs, u"="_qs,      u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"_qs,
+        u"a"_qs,          u"Z"_qs,      u" "_qs,      u"\n"_qs,
+        u"é"_qs,          u"\u0301"_qs, u"\u0323"_qs, u"\u0338"_qs,
+        u"ß"_qs,          u"\uFB01"_qs, u"İ"_qs,      u"Σ"_qs,
+        u"\u1100"_qs,     u"\u1161"_qs, u"\u11A8"_qs, u"한"_qs,
+        u"\U0001D400"_qs, u"\u00AD"_qs, u"Å"_qs,      u"\u212B"_qs,
+        u"ｶ"_qs,          u"\uFF9E"_qs, u"\u0915"_qs, u"\u093C"_qs,
+        u"\u0BC6"_qs,     u"\u0BBE"_qs, u"="_qs,      u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"_qs,
     };
     std::mt19937 random(20240305);
     std::uniform_int_distribution<qsizetype> pick(0, alphabet.size() - 1);

@@ -34,7 +34,8 @@ const ToolCommand::Registration search{
         const SheetStore store(folder.absoluteFilePath(), QTimeZone::systemTimeZone(),
                                SheetEncryption::off());
         SearchIndex index;
-        [[maybe_unused]] const NotebookIndexing::LoadOutcome outcome = NotebookIndexing::load(store, index);
+        [[maybe_unused]] const NotebookIndexing::LoadOutcome outcome =
+            NotebookIndexing::load(store, index);
         const SearchQuery query(arguments.mid(1).join(u' '));
         QByteArray lines;
         for (const SearchResult& result : index.search(query, index.count()))
