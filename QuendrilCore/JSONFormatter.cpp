@@ -39,7 +39,7 @@ qsizetype spaceAtStart(const unsigned char* p, const unsigned char* end)
     const unsigned c2 = p[2];
     if (c == 0xe1)
         return c1 == 0x9a && c2 == 0x80 ? 3 : 0; // U+1680
-    if (c == 0xe2 && c1 == 0x80) // U+2000..U+200A, U+2028, U+2029, U+202F
+    if (c == 0xe2 && c1 == 0x80)                 // U+2000..U+200A, U+2028, U+2029, U+202F
         return (c2 >= 0x80 && c2 <= 0x8a) || c2 == 0xa8 || c2 == 0xa9 || c2 == 0xaf ? 3 : 0;
     if (c == 0xe2 && c1 == 0x81)
         return c2 == 0x9f ? 3 : 0; // U+205F
@@ -123,7 +123,8 @@ template <> struct PrettyText<char16_t> {
 // UTF-8 bytes whatever the unit, so that both paths accept and refuse the same texts.
 template <typename Unit> class PrettyOutput {
 public:
-    PrettyOutput(qsizetype initialCapacity, qsizetype limit) : m_limit(limit)
+    PrettyOutput(qsizetype initialCapacity, qsizetype limit)
+        : m_limit(limit)
     {
         allocate(std::min(initialCapacity, limit));
         m_cursor = m_begin;
@@ -191,9 +192,8 @@ private:
 // Lexes, checks and writes in one pass over text already trimmed and known to start with a
 // bracket; `trimmedBytes` is its length in UTF-8.
 template <typename Unit>
-std::optional<typename PrettyText<Unit>::Type> prettyPrintTrimmed(const Unit* const input,
-                                                                  qsizetype length,
-                                                                  qsizetype trimmedBytes, int indent)
+std::optional<typename PrettyText<Unit>::Type>
+prettyPrintTrimmed(const Unit* const input, qsizetype length, qsizetype trimmedBytes, int indent)
 {
     const qsizetype limit = std::clamp(20 * trimmedBytes, qsizetype(4'000'000),
                                        JSONFormatter::maxPrettyPrintOutputBytes);
@@ -212,64 +212,64 @@ std::optional<typename PrettyText<Unit>::Type> prettyPrintTrimmed(const Unit* co
         return true;
     };
 
-    const bool lexed = lexJSON(input, input + length, [&](JSONTokenKind kind, qsizetype start,
-                                                          qsizetype end) {
-        if (!grammar.feed(kind))
-            return false;
-        if (pending) {
-            if (kind == JSONTokenKind::endObject || kind == JSONTokenKind::endArray) {
-                if (!out.reserve(2))
+    const bool lexed =
+        lexJSON(input, input + length, [&](JSONTokenKind kind, qsizetype start, qsizetype end) {
+            if (!grammar.feed(kind))
+                return false;
+            if (pending) {
+                if (kind == JSONTokenKind::endObject || kind == JSONTokenKind::endArray) {
+                    if (!out.reserve(2))
+                        return false;
+                    out.put(pending);
+                    out.put(char(input[start]));
+                    pending = 0;
+                    return true;
+                }
+                if (!out.reserve(1))
                     return false;
                 out.put(pending);
-                out.put(char(input[start]));
                 pending = 0;
+                ++depth;
+                if (!newline())
+                    return false;
+            }
+            switch (kind) {
+            case JSONTokenKind::beginObject:
+            case JSONTokenKind::beginArray:
+                pending = char(input[start]);
+                return true;
+            case JSONTokenKind::endObject:
+            case JSONTokenKind::endArray:
+                --depth;
+                if (!newline() || !out.reserve(1))
+                    return false;
+                out.put(char(input[start]));
+                return true;
+            case JSONTokenKind::colon:
+                if (!out.reserve(2))
+                    return false;
+                out.put(':');
+                out.put(' ');
+                return true;
+            case JSONTokenKind::comma:
+                if (!out.reserve(1))
+                    return false;
+                out.put(',');
+                return newline();
+            case JSONTokenKind::string:
+                if (!out.reserve(end - start, utf8Length(input + start, end - start)))
+                    return false;
+                out.put(input + start, end - start);
+                return true;
+            case JSONTokenKind::number:
+            case JSONTokenKind::literal:
+                if (!out.reserve(end - start))
+                    return false;
+                out.put(input + start, end - start);
                 return true;
             }
-            if (!out.reserve(1))
-                return false;
-            out.put(pending);
-            pending = 0;
-            ++depth;
-            if (!newline())
-                return false;
-        }
-        switch (kind) {
-        case JSONTokenKind::beginObject:
-        case JSONTokenKind::beginArray:
-            pending = char(input[start]);
-            return true;
-        case JSONTokenKind::endObject:
-        case JSONTokenKind::endArray:
-            --depth;
-            if (!newline() || !out.reserve(1))
-                return false;
-            out.put(char(input[start]));
-            return true;
-        case JSONTokenKind::colon:
-            if (!out.reserve(2))
-                return false;
-            out.put(':');
-            out.put(' ');
-            return true;
-        case JSONTokenKind::comma:
-            if (!out.reserve(1))
-                return false;
-            out.put(',');
-            return newline();
-        case JSONTokenKind::string:
-            if (!out.reserve(end - start, utf8Length(input + start, end - start)))
-                return false;
-            out.put(input + start, end - start);
-            return true;
-        case JSONTokenKind::number:
-        case JSONTokenKind::literal:
-            if (!out.reserve(end - start))
-                return false;
-            out.put(input + start, end - start);
-            return true;
-        }
-        return false;
-    });
+            return false;
+        });
     if (!lexed || !grammar.isComplete())
         return std::nullopt;
     return out.take();

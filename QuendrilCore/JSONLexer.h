@@ -154,8 +154,8 @@ template <typename Unit> inline const Unit* scanNumber(const Unit* p, const Unit
     return p;
 }
 
-template <typename Unit> inline bool startsWithWord(const Unit* p, const Unit* end, const char* word,
-                                                    int length)
+template <typename Unit>
+inline bool startsWithWord(const Unit* p, const Unit* end, const char* word, int length)
 {
     if (end - p < length)
         return false;

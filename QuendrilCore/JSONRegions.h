@@ -18,6 +18,7 @@ namespace JSONRegions {
 // holds exactly one valid JSON value. With a limit, only regions with start ≤ limit.upper and
 // end ≥ limit.lower are reported. The work is bounded by 4 × length + 1,000,000 steps; when
 // they run out the regions found so far are returned.
-[[nodiscard]] QList<TextRange> find(QStringView text, std::optional<TextRange> limit = std::nullopt);
+[[nodiscard]] QList<TextRange> find(QStringView text,
+                                    std::optional<TextRange> limit = std::nullopt);
 
 } // namespace JSONRegions

@@ -14,7 +14,8 @@
 namespace {
 
 const QString python = QStringLiteral("/usr/bin/python3");
-const QString script = QStringLiteral(QUENDRIL_SOURCE_DIR "/tests/support/json_python_reference.py");
+const QString script =
+    QStringLiteral(QUENDRIL_SOURCE_DIR "/tests/support/json_python_reference.py");
 
 struct Reference {
     QString output;
@@ -88,8 +89,8 @@ Comparison compareCases(const TempDir& folder, const QString& manifest)
 TEST(JSONFormatterPython, RealFilesPrintAsPythonPrintsThem)
 {
     TempDir folder;
-    const Reference manifest = runPython({QStringLiteral("prepare"), folder.path()},
-                                         realJSONFilePaths());
+    const Reference manifest =
+        runPython({QStringLiteral("prepare"), folder.path()}, realJSONFilePaths());
     ASSERT_EQ(manifest.exitCode, 0);
     const Comparison result = compareCases(folder, manifest.output);
     EXPECT_GT(result.compared, 50);
@@ -103,9 +104,8 @@ TEST(JSONFormatterPython, RealFilesPrintAsPythonPrintsThem)
 TEST(JSONFormatterPython, GeneratedDocumentsPrintAsPythonPrintsThem)
 {
     TempDir folder;
-    const Reference manifest =
-        runPython({QStringLiteral("generate"), folder.path(), QStringLiteral("400"),
-                   QStringLiteral("31337")});
+    const Reference manifest = runPython({QStringLiteral("generate"), folder.path(),
+                                          QStringLiteral("400"), QStringLiteral("31337")});
     ASSERT_EQ(manifest.exitCode, 0);
     const Comparison result = compareCases(folder, manifest.output);
     EXPECT_EQ(result.compared, 400);

@@ -112,8 +112,7 @@ TEST(JSONFormatter, TokenizeTable)
     };
     const Row rows[] = {
         {"positions in UTF-16 units, offset added",
-         QString::fromUtf8("[\"\xf0\x9f\x98\x80\", -1.5e3 ,true]"),
-         10,
+         QString::fromUtf8("[\"\xf0\x9f\x98\x80\", -1.5e3 ,true]"), 10,
          QList<JSONToken>{{Kind::beginArray, {10, 11}},
                           {Kind::string, {11, 15}},
                           {Kind::comma, {15, 16}},
@@ -121,16 +120,15 @@ TEST(JSONFormatter, TokenizeTable)
                           {Kind::comma, {24, 25}},
                           {Kind::literal, {25, 29}},
                           {Kind::endArray, {29, 30}}}},
-        {"object punctuation",
-         u"{\"a\\\"b\":null}"_s,
-         0,
+        {"object punctuation", u"{\"a\\\"b\":null}"_s, 0,
          QList<JSONToken>{{Kind::beginObject, {0, 1}},
                           {Kind::string, {1, 7}},
                           {Kind::colon, {7, 8}},
                           {Kind::literal, {8, 12}},
                           {Kind::endObject, {12, 13}}}},
         {"order is not checked", u"]]:"_s, 0,
-         QList<JSONToken>{{Kind::endArray, {0, 1}}, {Kind::endArray, {1, 2}}, {Kind::colon, {2, 3}}}},
+         QList<JSONToken>{
+             {Kind::endArray, {0, 1}}, {Kind::endArray, {1, 2}}, {Kind::colon, {2, 3}}}},
         {"a leading zero ends the number", u"01"_s, 0,
          QList<JSONToken>{{Kind::number, {0, 1}}, {Kind::number, {1, 2}}}},
         {"nothing is checked after a word", u"false1"_s, 0,
@@ -157,8 +155,7 @@ TEST(JSONFormatter, PrettyPrintTable)
         std::optional<QString> printed;
     };
     const Row rows[] = {
-        {"keys keep their order", uR"({"b":1,"a":[1,2]})"_s, 4,
-         uR"({
+        {"keys keep their order", uR"({"b":1,"a":[1,2]})"_s, 4, uR"({
     "b": 1,
     "a": [
         1,
@@ -172,14 +169,14 @@ TEST(JSONFormatter, PrettyPrintTable)
         {"empty containers in an array", u"[[],{}]"_s, 4, u"[\n    [],\n    {}\n]"_s},
         {"existing layout is replaced", u"{ \"a\" :\t[ 1 ,\r\n 2 ] }"_s, 2,
          u"{\n  \"a\": [\n    1,\n    2\n  ]\n}"_s},
-        {"scalars spelled as they stand", uR"([1.0E+2,-0,"\u00e9\/",null])"_s, 4,
-         uR"([
+        {"scalars spelled as they stand", uR"([1.0E+2,-0,"\u00e9\/",null])"_s, 4, uR"([
     1.0E+2,
     -0,
     "\u00e9\/",
     null
 ])"_s},
-        {"non-ASCII text kept", u"[\"\u00e9\U0001F600\"]"_s, 4, u"[\n    \"\u00e9\U0001F600\"\n]"_s},
+        {"non-ASCII text kept", u"[\"\u00e9\U0001F600\"]"_s, 4,
+         u"[\n    \"\u00e9\U0001F600\"\n]"_s},
         {"indent 0", u"[1,[2]]"_s, 0, u"[\n1,\n[\n2\n]\n]"_s},
         {"negative indent counts as 0", u"[1]"_s, -3, u"[\n1\n]"_s},
         {"blank lines around are dropped", u"\n\n  [1]  \n\n"_s, 4, u"[\n    1\n]"_s},
@@ -219,8 +216,8 @@ TEST(JSONFormatter, TrimsTheWholeUnicodeWhiteSpaceSet)
         const QString around = QStringView(units).toString();
         const QString text = around + u"[]"_s + around;
         const bool isSpace = QChar::isSpace(c);
-        ASSERT_EQ(JSONFormatter::prettyPrint(text, 4).has_value(), isSpace) << "U+" << std::hex
-                                                                            << unsigned(c);
+        ASSERT_EQ(JSONFormatter::prettyPrint(text, 4).has_value(), isSpace)
+            << "U+" << std::hex << unsigned(c);
         trimmed += isSpace;
     }
     EXPECT_EQ(trimmed, 25); // 6 ASCII and 19 further Unicode separators and breaks
@@ -230,7 +227,7 @@ TEST(JSONFormatter, InputSizeLimitCountsUTF8BytesBeforeTrimming)
 {
     const qsizetype max = JSONFormatter::maxPrettyPrintBytes;
     ASSERT_EQ(max, 5'242'880);
- const auto stringDocument = [](qsizetype bytes) -> QByteArray {
+    const auto stringDocument = [](qsizetype bytes) -> QByteArray {
         return "[\"" + QByteArray(bytes - 4, 'a') + "\"]";
     };
     EXPECT_TRUE(JSONFormatter::prettyPrintUTF8(stringDocument(max), 4));
@@ -295,7 +292,10 @@ TEST(JSONFormatter, OutputLimitTable)
 // Random texts built from JSON's pieces, some whole and some broken.
 class JSONTextGenerator {
 public:
-    explicit JSONTextGenerator(unsigned seed) : m_random(seed) {}
+    explicit JSONTextGenerator(unsigned seed)
+        : m_random(seed)
+    {
+    }
 
     QByteArray validValue(int depth)
     {
@@ -304,8 +304,8 @@ public:
         case 0:
             return pickFrom({"0", "-0", "12", "-3.25", "1e9", "2E-3", "0.5e+10", "1234567890123"});
         case 1:
-            return pickFrom({R"("")", R"("a b")", R"("\"\\\/\b\f\n\r\t")", R"("\u00e9\uD83D\ude00")",
-                             "\"\xc3\xa9\xe2\x82\xac\"", R"("[{,:}]")"});
+            return pickFrom({R"("")", R"("a b")", R"("\"\\\/\b\f\n\r\t")",
+                             R"("\u00e9\uD83D\ude00")", "\"\xc3\xa9\xe2\x82\xac\"", R"("[{,:}]")"});
         case 2:
             return pickFrom({"true", "false", "null"});
         case 3:
@@ -324,8 +324,9 @@ public:
             QByteArray out = "{" + blanks();
             const int count = pick(5);
             for (int i = 0; i < count; ++i) {
-                out += (i ? "," + blanks() : QByteArray()) + pickFrom({R"("k")", R"("")", R"("a\"")"}) +
-                       blanks() + ":" + blanks() + validValue(depth + 1) + blanks();
+                out += (i ? "," + blanks() : QByteArray()) +
+                       pickFrom({R"("k")", R"("")", R"("a\"")"}) + blanks() + ":" + blanks() +
+                       validValue(depth + 1) + blanks();
             }
             return out + "}";
         }

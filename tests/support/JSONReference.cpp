@@ -10,7 +10,11 @@ namespace {
 
 class TextParser {
 public:
-    TextParser(QByteArrayView bytes, int maxDepth) : m_bytes(bytes), m_maxDepth(maxDepth) {}
+    TextParser(QByteArrayView bytes, int maxDepth)
+        : m_bytes(bytes)
+        , m_maxDepth(maxDepth)
+    {
+    }
 
     bool parseDocument()
     {
@@ -167,7 +171,9 @@ private:
 
 class TokenParser {
 public:
-    TokenParser(const QList<JSONToken>& tokens, int maxDepth) : m_tokens(tokens), m_maxDepth(maxDepth)
+    TokenParser(const QList<JSONToken>& tokens, int maxDepth)
+        : m_tokens(tokens)
+        , m_maxDepth(maxDepth)
     {
     }
 

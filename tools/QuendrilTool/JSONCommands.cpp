@@ -37,7 +37,8 @@ static const ToolCommand::Registration jsonRegions{
         const QString text = standardInputText();
         QByteArray lines;
         for (const TextRange& region : JSONRegions::find(text))
-            lines += QByteArray::number(region.lower) + ' ' + QByteArray::number(region.upper) + '\n';
+            lines +=
+                QByteArray::number(region.lower) + ' ' + QByteArray::number(region.upper) + '\n';
         ToolCommand::writeStandardOutput(lines);
         return 0;
     }};
