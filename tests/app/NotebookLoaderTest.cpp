@@ -221,8 +221,9 @@ TEST(NotebookLoader, NoCallbackAfterTheLoaderIsGone)
         NotebookLoader loader(store, index);
         loader.start([&](const QString&) { called = true; }, [&](qsizetype) { called = true; });
     }
-    folder.write(u"late.txt"_qs, "late");
+    // Written once the load has scanned, so that only a live watcher could index it.
     waitUntil([&] { return index->count() == 200; });
+    folder.write(u"late.txt"_qs, "late");
     QThread::msleep(300);
     QCoreApplication::processEvents();
     EXPECT_FALSE(called);
