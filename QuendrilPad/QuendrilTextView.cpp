@@ -78,7 +78,7 @@ QuendrilTextView::QuendrilTextView(QWidget* parent) : QsciScintilla(parent), m_p
     sci(SCI_SETUNDOCOLLECTION, 0);
     sci(SCI_EMPTYUNDOBUFFER);
     sci(SCI_SETMODEVENTMASK,
-        SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+        SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CONTAINER);
     sci(SCI_ALLOCATELINECHARACTERINDEX, SC_LINECHARACTERINDEX_UTF16);
     sci(SCI_SETMULTIPLESELECTION, 0);
     sci(SCI_SETADDITIONALSELECTIONTYPING, 0);
@@ -136,53 +136,70 @@ void QuendrilTextView::removeUnwantedKeys()
     }
 }
 
-// Change notices. Scintilla tells us before and after each insertion and deletion; the before
-// notice is where we report, record the undo step and keep the positions in step.
+// Change notices. Scintilla tells us before each insertion and deletion; that is where we
+// report, record the undo step and keep the positions in step. The after-notices are masked out
+// (Scintilla's accessibility code counts characters from the start of the text on each of them),
+// so a change is completed when the next one begins or when the call that caused it returns.
 void QuendrilTextView::modified(int position, int type, const char* text, int length)
 {
-    if (m_loading && (type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
+    (void)text;
+    if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
+        return;
+    finishChange();
+    if (m_loading)
         return; // a load is neither reported nor recorded
-    if (type & SC_MOD_BEFOREINSERT) {
-        // Scintilla gives no text before an insertion; ours is known, any other is taken from
-        // the after-notice.
-        m_changeUnits = m_positions.toUnits(position);
-        m_insertKnown = m_reportedByCaller;
-        if (m_insertKnown) {
-            m_undo.recordTextChange({m_changeUnits, QString(), m_callerText});
-            m_changeLength = m_callerText.size();
+    Change change;
+    change.insertion = type & SC_MOD_BEFOREINSERT;
+    change.bytePosition = position;
+    change.byteLength = length;
+    change.units = m_positions.toUnits(position);
+    if (change.insertion) {
+        // Scintilla gives no text before an insertion; ours is known, any other is read once
+        // it is in.
+        change.textKnown = m_reportedByCaller;
+        if (change.textKnown) {
+            change.text = m_callerText;
+            m_undo.recordTextChange({change.units, QString(), change.text});
         }
-    } else if (type & SC_MOD_BEFOREDELETE) {
-        const qsizetype units = m_positions.toUnits(position);
+    } else {
         const char* bytes = reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, position, length));
-        const QString removed = QString::fromUtf8(bytes, length);
+        change.text = QString::fromUtf8(bytes, length);
+        change.textKnown = true;
         if (!m_reportedByCaller && onWillChangeText)
-            onWillChangeText(TextEdit{{units, units + removed.size()}, QString()});
-        m_undo.recordTextChange({units, removed, QString()});
-        m_changeUnits = units;
-        m_changeLength = removed.size();
-    } else if (type & SC_MOD_INSERTTEXT) {
-        if (m_loading)
-            return;
-        const QString inserted = m_insertKnown ? m_callerText : QString::fromUtf8(text, length);
-        if (!m_insertKnown) {
+            onWillChangeText(TextEdit{{change.units, change.units + change.text.size()}, QString()});
+        m_undo.recordTextChange({change.units, change.text, QString()});
+    }
+    m_change = std::move(change);
+}
+
+void QuendrilTextView::finishChange()
+{
+    if (!m_change)
+        return;
+    Change change = std::move(*m_change);
+    m_change.reset();
+    if (change.insertion) {
+        if (!change.textKnown) {
+            const char* bytes = reinterpret_cast<const char*>(
+                sci(SCI_GETRANGEPOINTER, change.bytePosition, change.byteLength));
+            change.text = QString::fromUtf8(bytes, change.byteLength);
             if (onWillChangeText)
-                onWillChangeText(TextEdit{{m_changeUnits, m_changeUnits}, inserted});
-            m_undo.recordTextChange({m_changeUnits, QString(), inserted});
-            m_changeLength = inserted.size();
+                onWillChangeText(TextEdit{{change.units, change.units}, change.text});
+            m_undo.recordTextChange({change.units, QString(), change.text});
         }
-        m_storage.insert(m_changeUnits, inserted);
-        if (onDidChangeText && !m_loading)
-            onDidChangeText({m_changeUnits, m_changeLength}, m_changeLength);
-    } else if (type & SC_MOD_DELETETEXT) {
-        if (!m_loading)
-            m_storage.remove(m_changeUnits, m_changeLength);
-        if (onDidChangeText && !m_loading)
-            onDidChangeText({m_changeUnits, 0}, -m_changeLength);
+        m_storage.insert(change.units, change.text);
+        if (onDidChangeText)
+            onDidChangeText({change.units, change.text.size()}, change.text.size());
+    } else {
+        m_storage.remove(change.units, change.text.size());
+        if (onDidChangeText)
+            onDidChangeText({change.units, 0}, -change.text.size());
     }
 }
 
 void QuendrilTextView::updateUI(int updated)
 {
+    finishChange();
     if ((updated & SC_UPDATE_SELECTION) && onSelectionChanged)
         onSelectionChanged();
     if ((updated & (SC_UPDATE_V_SCROLL | SC_UPDATE_H_SCROLL)) && onScrolled)
@@ -234,6 +251,7 @@ void QuendrilTextView::replaceRange(TextRange range, const QString& replacement)
     m_callerText = replacement;
     sci(SCI_SETTARGETRANGE, lower, upper);
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()), utf8.constData());
+    finishChange();
     m_reportedByCaller = false;
     m_callerText.clear();
 }
@@ -245,6 +263,7 @@ void QuendrilTextView::setWholeText(const QString& text)
     m_reportedByCaller = true;
     m_undo.setEnabled(false);
     SendScintilla(SCI_SETTEXT, utf8.constData());
+    finishChange();
     m_undo.setEnabled(true);
     m_reportedByCaller = false;
     m_loading = false;
@@ -506,6 +525,7 @@ void QuendrilTextView::cut()
     m_undo.beginGroup();
     m_undo.setActionName(QStringLiteral("Cut"));
     QsciScintilla::cut();
+    finishChange();
     m_undo.endGroup();
 }
 
@@ -585,6 +605,7 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
     else
         m_undo.breakCoalescing();
     QsciScintilla::keyPressEvent(event);
+    finishChange();
 }
 
 void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
@@ -660,11 +681,13 @@ void QuendrilTextView::mousePressEvent(QMouseEvent* event)
     if (plain && event->button() == Qt::LeftButton)
         m_pressedLink = link(event->position().toPoint());
     QsciScintilla::mousePressEvent(event);
+    finishChange();
 }
 
 void QuendrilTextView::mouseReleaseEvent(QMouseEvent* event)
 {
     QsciScintilla::mouseReleaseEvent(event);
+    finishChange();
     const std::optional<FoundLink> pressed = std::exchange(m_pressedLink, std::nullopt);
     if (!pressed || event->button() != Qt::LeftButton)
         return;
@@ -682,7 +705,8 @@ void QuendrilTextView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void QuendrilTextView::mouseMoveEvent(QMouseEvent* event)
 {
-    QsciScintilla::mouseMoveEvent(event);
+    QsciScintilla::mouseMoveEvent(event); // a drag that moves text deletes it from here
+    finishChange();
     if (event->buttons() != Qt::NoButton)
         return;
     const bool overLink = link(event->position().toPoint()).has_value();

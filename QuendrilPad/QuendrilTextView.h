@@ -67,7 +67,11 @@ public:
     const TextPositions& positions() const { return m_positions; }
 
     // The whole text, kept in step with every change (read without copying).
-    const QString& storage() const { return m_storage; }
+    const QString& storage() const
+    {
+        const_cast<QuendrilTextView*>(this)->finishChange();
+        return m_storage;
+    }
     qsizetype length() const { return m_storage.size(); }
     TextRange selectedRange() const;
     void setSelectedRange(TextRange range);
@@ -137,6 +141,8 @@ protected:
 
 private:
     void modified(int position, int type, const char* text, int length);
+    // Completes the change in progress: the text is in, the storage and the owner follow.
+    void finishChange();
     void updateUI(int updated);
     bool handleBoundKey(QKeyEvent* event);
     void removeUnwantedKeys();
@@ -148,11 +154,17 @@ private:
     int m_tabWidth = 4;
     qint64 m_editCount = 0;
     bool m_reportedByCaller = false;
-    bool m_insertKnown = false;
     QString m_callerText;
-    // Where the change in progress lies, between its before- and after-notices.
-    qsizetype m_changeUnits = 0;
-    qsizetype m_changeLength = 0;
+    // The change Scintilla announced and has not yet been completed here.
+    struct Change {
+        bool insertion = false;
+        qsizetype bytePosition = 0;
+        qsizetype byteLength = 0;
+        qsizetype units = 0;
+        bool textKnown = false;
+        QString text;
+    };
+    std::optional<Change> m_change;
     QString m_storage;
     bool m_loading = false;
     std::optional<FoundLink> m_pressedLink;

@@ -329,7 +329,7 @@ TEST(QuendrilTextView, FormatJSONCases)
     const Row rows[] = {
         {"prose", QStringLiteral("just words"), QStringLiteral("Not valid JSON")},
         {"formatted", QStringLiteral("{\n    \"a\": 1\n}"), QStringLiteral("JSON is already formatted")},
-        {"too large", QStringLiteral("[") + QString(5 * 1024 * 1024, QLatin1Char('1')) + QStringLiteral("]"),
+        {"too large", QStringLiteral("[") + QStringLiteral("1,\n").repeated(1'800'000) + QStringLiteral("1]"),
          QStringLiteral("Too large to format (over 5 MB)")},
     };
     for (const Row& row : rows) {
