@@ -10,8 +10,11 @@
 #include <QVBoxLayout>
 
 FindBar::FindBar(QuendrilTextView* textView, QWidget* parent)
-    : QWidget(parent), m_textView(textView), m_find(new QLineEdit(this)),
-      m_replace(new QLineEdit(this)), m_replaceRow(new QWidget(this))
+    : QWidget(parent)
+    , m_textView(textView)
+    , m_find(new QLineEdit(this))
+    , m_replace(new QLineEdit(this))
+    , m_replaceRow(new QWidget(this))
 {
     m_find->setPlaceholderText(QStringLiteral("Find"));
     m_replace->setPlaceholderText(QStringLiteral("Replace"));

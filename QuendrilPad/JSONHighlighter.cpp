@@ -14,7 +14,10 @@
 
 namespace {
 
-QColor toColor(const RGBA& c) { return QColor::fromRgbF(float(c.r), float(c.g), float(c.b), float(c.a)); }
+QColor toColor(const RGBA& c)
+{
+    return QColor::fromRgbF(float(c.r), float(c.g), float(c.b), float(c.a));
+}
 
 long sci(QuendrilTextView* view, unsigned int message, qsizetype w = 0, qsizetype l = 0)
 {
@@ -25,7 +28,12 @@ long sci(QuendrilTextView* view, unsigned int message, qsizetype w = 0, qsizetyp
 // converting all the tokens of a window costs the window once.
 class ByteCursor {
 public:
-    ByteCursor(QStringView text, qsizetype unit, qsizetype byte) : m_text(text), m_unit(unit), m_byte(byte) {}
+    ByteCursor(QStringView text, qsizetype unit, qsizetype byte)
+        : m_text(text)
+        , m_unit(unit)
+        , m_byte(byte)
+    {
+    }
     qsizetype advanceTo(qsizetype unit)
     {
         unit = std::min<qsizetype>(unit, m_text.size());
@@ -95,7 +103,8 @@ int codeStyle(CodeTokenKind kind)
 } // namespace
 
 JSONHighlighter::JSONHighlighter(QuendrilTextView* textView, const Theme& theme)
-    : m_textView(textView), m_theme(theme)
+    : m_textView(textView)
+    , m_theme(theme)
 {
     m_pending.setSingleShot(true);
     QObject::connect(&m_pending, &QTimer::timeout, [this] { run(); });
@@ -141,10 +150,14 @@ void JSONHighlighter::defineStyles()
     fore(codeVariable, m_theme.optionalColor(&Theme::codeVariable, &Theme::jsonNumber));
     sci(view, QsciScintillaBase::SCI_STYLESETITALIC, jsonLiteral, m_theme.jsonLiteralItalic);
     const QColor link = toColor(m_theme.linkColor());
-    sci(view, QsciScintillaBase::SCI_INDICSETSTYLE, linkUnderlineIndicator, QsciScintillaBase::INDIC_PLAIN);
-    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE, static_cast<unsigned long>(linkUnderlineIndicator), link);
-    sci(view, QsciScintillaBase::SCI_INDICSETSTYLE, linkColorIndicator, QsciScintillaBase::INDIC_TEXTFORE);
-    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE, static_cast<unsigned long>(linkColorIndicator), link);
+    sci(view, QsciScintillaBase::SCI_INDICSETSTYLE, linkUnderlineIndicator,
+        QsciScintillaBase::INDIC_PLAIN);
+    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE,
+                        static_cast<unsigned long>(linkUnderlineIndicator), link);
+    sci(view, QsciScintillaBase::SCI_INDICSETSTYLE, linkColorIndicator,
+        QsciScintillaBase::INDIC_TEXTFORE);
+    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE,
+                        static_cast<unsigned long>(linkColorIndicator), link);
 }
 
 TextRange JSONHighlighter::visibleRange() const
@@ -156,7 +169,8 @@ TextRange JSONHighlighter::visibleRange() const
     // make the whole line "visible".
     const QRect area = view->viewport()->rect();
     const long first = sci(view, QsciScintillaBase::SCI_POSITIONFROMPOINT, 0, 0);
-    const long last = sci(view, QsciScintillaBase::SCI_POSITIONFROMPOINT, area.width(), area.height());
+    const long last =
+        sci(view, QsciScintillaBase::SCI_POSITIONFROMPOINT, area.width(), area.height());
     const long firstLine = sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, first);
     const long lastLine = sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, last);
     long from = first;
@@ -198,26 +212,27 @@ void JSONHighlighter::tokenize()
         const qsizetype end = block.closeFence ? block.closeFence->end() : block.body.end();
         blockSpans.append(TextSpan{block.openFence.location, end - block.openFence.location});
     }
-    std::stable_sort(m_codeTokens.begin(), m_codeTokens.end(),
-                     [](const CodeToken& a, const CodeToken& b) {
-                         return a.range.location < b.range.location;
-                     });
+    std::stable_sort(
+        m_codeTokens.begin(), m_codeTokens.end(),
+        [](const CodeToken& a, const CodeToken& b) { return a.range.location < b.range.location; });
     for (const JSONRange& region : JSONRegions::find(text)) {
         const bool inBlock = std::any_of(blockSpans.begin(), blockSpans.end(), [&](TextSpan s) {
             return region.lower < s.end() && s.location < region.upper;
         });
         if (inBlock)
             continue;
-        if (auto tokens = JSONFormatter::tokenize(QStringView(text).mid(region.lower, region.length()),
-                                                  region.lower))
+        if (auto tokens = JSONFormatter::tokenize(
+                QStringView(text).mid(region.lower, region.length()), region.lower))
             m_tokens.append(*tokens);
     }
     m_tokensValid = true;
     clearStyles({0, text.size()});
     sci(m_textView, QsciScintillaBase::SCI_SETINDICATORCURRENT, linkUnderlineIndicator);
-    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0, sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
+    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0,
+        sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
     sci(m_textView, QsciScintillaBase::SCI_SETINDICATORCURRENT, linkColorIndicator);
-    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0, sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
+    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0,
+        sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
     m_colored.reset();
 }
 
@@ -270,8 +285,9 @@ void JSONHighlighter::colorWindow(TextRange window)
         const qsizetype to = cursor.advanceTo(upper) - byteStart;
         std::fill(styles.begin() + from, styles.begin() + to, char(style));
     };
-    auto first = std::upper_bound(m_tokens.begin(), m_tokens.end(), window.lower,
-                                  [](qsizetype p, const JSONToken& t) { return p < t.range.upper; });
+    auto first =
+        std::upper_bound(m_tokens.begin(), m_tokens.end(), window.lower,
+                         [](qsizetype p, const JSONToken& t) { return p < t.range.upper; });
     for (auto it = first; it != m_tokens.end() && it->range.lower < window.upper; ++it) {
         if (it->range.upper > n)
             continue;

@@ -8,10 +8,10 @@
 #include <cmath>
 
 LineNumberRuler::LineNumberRuler(QuendrilTextView* textView)
-    : m_textView(textView),
-      m_numberFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
-      m_numberColor(Qt::gray),
-      m_gutterColor(Qt::white)
+    : m_textView(textView)
+    , m_numberFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+    , m_numberColor(Qt::gray)
+    , m_gutterColor(Qt::white)
 {
     m_numberFont.setPointSizeF(12);
     m_textView->setMarginType(0, QsciScintilla::NumberMargin);

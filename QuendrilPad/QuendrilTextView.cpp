@@ -57,28 +57,47 @@ bool isPrintable(const QString& text)
 // Scintilla commands whose keys we take for our own commands or that would change the text
 // behind our back (case changes, line transposes, its own undo and paste).
 constexpr std::array removedCommands{
-    QsciCommand::LineCut,          QsciCommand::LineDelete,      QsciCommand::LineTranspose,
-    QsciCommand::LineDuplicate,    QsciCommand::SelectionDuplicate, QsciCommand::SelectionLowerCase,
-    QsciCommand::SelectionUpperCase, QsciCommand::LineCopy,       QsciCommand::Undo,
-    QsciCommand::Redo,             QsciCommand::Paste,           QsciCommand::SelectionCut,
-    QsciCommand::Newline,          QsciCommand::Tab,             QsciCommand::Backtab,
-    QsciCommand::Cancel,           QsciCommand::Formfeed,        QsciCommand::EditToggleOvertype,
-    QsciCommand::ZoomIn,           QsciCommand::ZoomOut,         QsciCommand::ParaUp,
-    QsciCommand::ParaUpExtend,     QsciCommand::ParaDown,        QsciCommand::ParaDownExtend,
-    QsciCommand::MoveSelectedLinesUp, QsciCommand::MoveSelectedLinesDown,
-    QsciCommand::VerticalCentreCaret, QsciCommand::ReverseLines,
+    QsciCommand::LineCut,
+    QsciCommand::LineDelete,
+    QsciCommand::LineTranspose,
+    QsciCommand::LineDuplicate,
+    QsciCommand::SelectionDuplicate,
+    QsciCommand::SelectionLowerCase,
+    QsciCommand::SelectionUpperCase,
+    QsciCommand::LineCopy,
+    QsciCommand::Undo,
+    QsciCommand::Redo,
+    QsciCommand::Paste,
+    QsciCommand::SelectionCut,
+    QsciCommand::Newline,
+    QsciCommand::Tab,
+    QsciCommand::Backtab,
+    QsciCommand::Cancel,
+    QsciCommand::Formfeed,
+    QsciCommand::EditToggleOvertype,
+    QsciCommand::ZoomIn,
+    QsciCommand::ZoomOut,
+    QsciCommand::ParaUp,
+    QsciCommand::ParaUpExtend,
+    QsciCommand::ParaDown,
+    QsciCommand::ParaDownExtend,
+    QsciCommand::MoveSelectedLinesUp,
+    QsciCommand::MoveSelectedLinesDown,
+    QsciCommand::VerticalCentreCaret,
+    QsciCommand::ReverseLines,
 };
 
 } // namespace
 
-QuendrilTextView::QuendrilTextView(QWidget* parent) : QsciScintilla(parent), m_positions(this)
+QuendrilTextView::QuendrilTextView(QWidget* parent)
+    : QsciScintilla(parent)
+    , m_positions(this)
 {
     installEditorAccessibility();
     setUtf8(true);
     sci(SCI_SETUNDOCOLLECTION, 0);
     sci(SCI_EMPTYUNDOBUFFER);
-    sci(SCI_SETMODEVENTMASK,
-        SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CONTAINER);
+    sci(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CONTAINER);
     sci(SCI_ALLOCATELINECHARACTERINDEX, SC_LINECHARACTERINDEX_UTF16);
     sci(SCI_SETMULTIPLESELECTION, 0);
     sci(SCI_SETADDITIONALSELECTIONTYPING, 0);
@@ -115,7 +134,8 @@ QuendrilTextView::QuendrilTextView(QWidget* parent) : QsciScintilla(parent), m_p
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
             [this](int position, int type, const char* text, int length, int, int, int, int, int,
                    int) { modified(position, type, text, length); });
-    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) { updateUI(updated); });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this,
+            [this](int updated) { updateUI(updated); });
 }
 
 QuendrilTextView::~QuendrilTextView() = default;
@@ -162,11 +182,13 @@ void QuendrilTextView::modified(int position, int type, const char* text, int le
             m_undo.recordTextChange({change.units, QString(), change.text});
         }
     } else {
-        const char* bytes = reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, position, length));
+        const char* bytes =
+            reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, position, length));
         change.text = QString::fromUtf8(bytes, length);
         change.textKnown = true;
         if (!m_reportedByCaller && onWillChangeText)
-            onWillChangeText(TextEdit{{change.units, change.units + change.text.size()}, QString()});
+            onWillChangeText(
+                TextEdit{{change.units, change.units + change.text.size()}, QString()});
         m_undo.recordTextChange({change.units, change.text, QString()});
     }
     m_change = std::move(change);
@@ -206,7 +228,6 @@ void QuendrilTextView::updateUI(int updated)
         onScrolled();
 }
 
-
 TextRange QuendrilTextView::selectedRange() const
 {
     const qsizetype start = m_positions.toUnits(sci(SCI_GETSELECTIONSTART));
@@ -233,7 +254,8 @@ QString QuendrilTextView::textIn(TextRange range) const
     const qsizetype upper = m_positions.toBytes(range.upper);
     if (upper <= lower)
         return QString();
-    const char* bytes = reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lower, upper - lower));
+    const char* bytes =
+        reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lower, upper - lower));
     return QString::fromUtf8(bytes, upper - lower);
 }
 
@@ -341,7 +363,8 @@ void QuendrilTextView::deleteLine()
 {
     if (length() == 0)
         return;
-    applyCommand(LineEditing::deleteLine(storage(), selectedRange()), QStringLiteral("Delete Line"));
+    applyCommand(LineEditing::deleteLine(storage(), selectedRange()),
+                 QStringLiteral("Delete Line"));
 }
 
 void QuendrilTextView::moveLineUp()
@@ -421,8 +444,7 @@ void QuendrilTextView::formatJSON()
     qsizetype trail = 0;
     while (trail < old.size() - lead && old[old.size() - 1 - trail].isSpace())
         ++trail;
-    const QString replacement =
-        QString(old.left(lead) + *pretty + old.right(trail));
+    const QString replacement = QString(old.left(lead) + *pretty + old.right(trail));
     if (replacement == old) {
         if (onStatus)
             onStatus(QStringLiteral("JSON is already formatted"));
@@ -460,7 +482,10 @@ void QuendrilTextView::pasteRaw()
         insertPlain(*raw);
 }
 
-void QuendrilTextView::pasteAsPlainText() { pasteRaw(); }
+void QuendrilTextView::pasteAsPlainText()
+{
+    pasteRaw();
+}
 
 // Code marking.
 
@@ -500,7 +525,10 @@ void QuendrilTextView::insertTab()
     insertTyping(QStringLiteral("\t"));
 }
 
-void QuendrilTextView::insertBacktab() { outdentLines(); }
+void QuendrilTextView::insertBacktab()
+{
+    outdentLines();
+}
 
 void QuendrilTextView::cancelOperation()
 {
@@ -513,9 +541,15 @@ void QuendrilTextView::cancelOperation()
         onCancel();
 }
 
-void QuendrilTextView::undo() { m_undo.undo(); }
+void QuendrilTextView::undo()
+{
+    m_undo.undo();
+}
 
-void QuendrilTextView::redo() { m_undo.redo(); }
+void QuendrilTextView::redo()
+{
+    m_undo.redo();
+}
 
 void QuendrilTextView::cut()
 {
@@ -570,8 +604,8 @@ bool QuendrilTextView::handleBoundKey(QKeyEvent* event)
         {Qt::Key_Escape, {}, &QuendrilTextView::cancelOperation},
     };
     const Qt::KeyboardModifiers modifiers =
-        event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
-                              Qt::MetaModifier);
+        event->modifiers() &
+        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
     for (const Binding& binding : bindings) {
         if (binding.key == event->key() && binding.modifiers == modifiers) {
             const bool edits = binding.action != &QuendrilTextView::selectLine &&
@@ -637,7 +671,8 @@ std::optional<FoundLink> QuendrilTextView::link(QPoint point) const
     const long lineEnd = sci(SCI_GETLINEENDPOSITION, line);
     if (position >= lineEnd)
         return std::nullopt;
-    const char* bytes = reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lineStart, lineEnd - lineStart));
+    const char* bytes =
+        reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lineStart, lineEnd - lineStart));
     const QString lineText = QString::fromUtf8(bytes, lineEnd - lineStart);
     const qsizetype startUnits = m_positions.toUnits(lineStart);
     const qsizetype units = m_positions.toUnits(position) - startUnits;

@@ -6,7 +6,10 @@
 
 namespace {
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
 
 long sci(const QsciScintillaBase* editor, unsigned int message, qsizetype w = 0, qsizetype l = 0)
 {
@@ -15,7 +18,10 @@ long sci(const QsciScintillaBase* editor, unsigned int message, qsizetype w = 0,
 
 } // namespace
 
-TextPositions::TextPositions(QsciScintillaBase* editor) : m_editor(editor) {}
+TextPositions::TextPositions(QsciScintillaBase* editor)
+    : m_editor(editor)
+{
+}
 
 qsizetype TextPositions::unitsIn(const char* bytes, qsizetype length)
 {
@@ -38,13 +44,13 @@ qsizetype TextPositions::toUnits(qsizetype bytePosition) const
 {
     const qsizetype length = sci(m_editor, QsciScintillaBase::SCI_GETLENGTH);
     bytePosition = std::clamp<qsizetype>(bytePosition, 0, length);
-    const qsizetype line =
-        sci(m_editor, QsciScintillaBase::SCI_LINEFROMPOSITION, bytePosition);
+    const qsizetype line = sci(m_editor, QsciScintillaBase::SCI_LINEFROMPOSITION, bytePosition);
     const qsizetype start = sci(m_editor, QsciScintillaBase::SCI_POSITIONFROMLINE, line);
     const qsizetype count = bytePosition - start;
-    const char* bytes = count > 0 ? reinterpret_cast<const char*>(sci(m_editor, 
-                                        QsciScintillaBase::SCI_GETRANGEPOINTER, start, count))
-                                  : nullptr;
+    const char* bytes =
+        count > 0 ? reinterpret_cast<const char*>(
+                        sci(m_editor, QsciScintillaBase::SCI_GETRANGEPOINTER, start, count))
+                  : nullptr;
     return lineStartUnits(line) + (bytes ? unitsIn(bytes, count) : 0);
 }
 
@@ -57,10 +63,10 @@ qsizetype TextPositions::toBytes(qsizetype unitPosition) const
                          QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16);
     line = std::clamp<qsizetype>(line, 0, lineCount - 1);
     const qsizetype start = sci(m_editor, QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-    const qsizetype end = line + 1 < lineCount
-                              ? qsizetype(sci(m_editor, 
-                                    QsciScintillaBase::SCI_POSITIONFROMLINE, line + 1))
-                              : qsizetype(sci(m_editor, QsciScintillaBase::SCI_GETLENGTH));
+    const qsizetype end =
+        line + 1 < lineCount
+            ? qsizetype(sci(m_editor, QsciScintillaBase::SCI_POSITIONFROMLINE, line + 1))
+            : qsizetype(sci(m_editor, QsciScintillaBase::SCI_GETLENGTH));
     qsizetype wanted = unitPosition - lineStartUnits(line);
     if (end <= start || wanted <= 0)
         return start;

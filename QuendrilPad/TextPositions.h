@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-
 class QsciScintillaBase;
 
 // Converts between the UTF-16 positions the rest of the application speaks and the UTF-8 byte

@@ -36,7 +36,9 @@ QColor over(const RGBA& top, double alpha, const RGBA& bottom)
 } // namespace
 
 TextViewEditor::TextViewEditor(const Settings& settings, const Theme& theme, QWidget* parent)
-    : QObject(parent), m_settings(settings), m_theme(theme)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_theme(theme)
 {
     m_container = new QWidget(parent);
     m_container->resize(800, 600);
@@ -78,7 +80,10 @@ TextViewEditor::~TextViewEditor()
         delete m_container;
 }
 
-UndoHistory& TextViewEditor::undoManager() const { return m_textView->undoHistory(); }
+UndoHistory& TextViewEditor::undoManager() const
+{
+    return m_textView->undoHistory();
+}
 
 void TextViewEditor::setOnStatus(std::function<void(const QString&)> onStatus)
 {
@@ -86,7 +91,10 @@ void TextViewEditor::setOnStatus(std::function<void(const QString&)> onStatus)
     m_textView->onStatus = std::move(onStatus);
 }
 
-const QString& TextViewEditor::storage() const { return m_textView->storage(); }
+const QString& TextViewEditor::storage() const
+{
+    return m_textView->storage();
+}
 
 void TextViewEditor::willChange(const TextEdit& edit)
 {
@@ -104,9 +112,8 @@ QSizeF TextViewEditor::inset(const Theme& theme)
 {
     const double margin = theme.textMargin();
     const double width = margin;
-    const double height = (!theme.margin || *theme.margin < 0)
-                              ? 8.0
-                              : std::max(std::min(margin, 200.0) * 0.5, 8.0);
+    const double height =
+        (!theme.margin || *theme.margin < 0) ? 8.0 : std::max(std::min(margin, 200.0) * 0.5, 8.0);
     return {width, height};
 }
 
@@ -124,7 +131,8 @@ void TextViewEditor::apply(const Settings& settings, const Theme& theme)
     const QFont font = ThemeFonts::font(theme, settings.fontFace, settings.fontSize);
     const QByteArray family = font.family().toUtf8();
     view->SendScintilla(QsciScintillaBase::SCI_STYLESETFONT,
-                        static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT), family.constData());
+                        static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT),
+                        family.constData());
     send(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, QsciScintillaBase::STYLE_DEFAULT,
          qsizetype(std::lround(font.pointSizeF() * 100)));
     send(QsciScintillaBase::SCI_STYLESETBOLD, QsciScintillaBase::STYLE_DEFAULT, font.bold());
@@ -143,9 +151,9 @@ void TextViewEditor::apply(const Settings& settings, const Theme& theme)
     const RGBA selection = Theme::rgba(theme.selection);
     send(QsciScintillaBase::SCI_SETSELFORE, 0, 0);
     view->SendScintilla(QsciScintillaBase::SCI_SETSELBACK, 1UL, toColor(selection));
-    send(QsciScintillaBase::SCI_SETSELALPHA,
-         selection.a < 1 ? qsizetype(std::lround(selection.a * 255))
-                         : qsizetype(QsciScintillaBase::SC_ALPHA_NOALPHA));
+    send(QsciScintillaBase::SCI_SETSELALPHA, selection.a < 1
+                                                 ? qsizetype(std::lround(selection.a * 255))
+                                                 : qsizetype(QsciScintillaBase::SC_ALPHA_NOALPHA));
     QPalette palette = view->palette();
     palette.setColor(QPalette::Window, toColor(background));
     palette.setColor(QPalette::Base, toColor(background));
@@ -182,7 +190,8 @@ void TextViewEditor::apply(const Settings& settings, const Theme& theme)
     }
 
     send(QsciScintillaBase::SCI_INDICSETSTYLE, flashIndicator, QsciScintillaBase::INDIC_ROUNDBOX);
-    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE, static_cast<unsigned long>(flashIndicator),
+    view->SendScintilla(QsciScintillaBase::SCI_INDICSETFORE,
+                        static_cast<unsigned long>(flashIndicator),
                         toColor(Theme::rgba(theme.findHighlight)));
     send(QsciScintillaBase::SCI_INDICSETALPHA, flashIndicator, 160);
     send(QsciScintillaBase::SCI_INDICSETUNDER, flashIndicator, 1);
@@ -209,8 +218,9 @@ void TextViewEditor::load(const QString& text, qsizetype caret, double scrollY)
     view->setSelectedRange({at, at});
     if (scrollY > 0) {
         const long height = view->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT);
-        view->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE,
-                            static_cast<unsigned long>(std::lround(scrollY / std::max(1L, height))));
+        view->SendScintilla(
+            QsciScintillaBase::SCI_SETFIRSTVISIBLELINE,
+            static_cast<unsigned long>(std::lround(scrollY / std::max(1L, height))));
     } else {
         view->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
     }
@@ -226,9 +236,9 @@ double TextViewEditor::scrollY() const
 std::pair<qsizetype, qsizetype> TextViewEditor::caretLineAndColumn()
 {
     const LineIndex& lines = m_ruler->currentLines();
-    const qsizetype caret = std::min(
-        m_textView->positions().toUnits(m_textView->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)),
-        m_textView->length());
+    const qsizetype caret = std::min(m_textView->positions().toUnits(m_textView->SendScintilla(
+                                         QsciScintillaBase::SCI_GETCURRENTPOS)),
+                                     m_textView->length());
     return {lines.lineNumber(caret), caret - lines.lineStart(caret) + 1};
 }
 

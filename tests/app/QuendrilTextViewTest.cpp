@@ -30,7 +30,10 @@ struct ViewFixture {
     const QString& text() const { return view.storage(); }
 };
 
-qsizetype utf8Size(QStringView text) { return text.toUtf8().size(); }
+qsizetype utf8Size(QStringView text)
+{
+    return text.toUtf8().size();
+}
 
 } // namespace
 
@@ -139,30 +142,77 @@ TEST(QuendrilTextView, EachLineCommandIsOneNamedUndoStep)
         QString undoName;
     };
     const Row rows[] = {
-        {"duplicate", QStringLiteral("a\nb"), {0, 0}, &QuendrilTextView::duplicateLine,
-         QStringLiteral("a\na\nb"), QStringLiteral("Duplicate Line")},
-        {"delete", QStringLiteral("a\nb\nc"), {2, 2}, &QuendrilTextView::deleteLine,
-         QStringLiteral("a\nc"), QStringLiteral("Delete Line")},
-        {"move up", QStringLiteral("a\nb"), {2, 2}, &QuendrilTextView::moveLineUp,
-         QStringLiteral("b\na"), QStringLiteral("Move Line Up")},
-        {"move down", QStringLiteral("a\nb"), {0, 0}, &QuendrilTextView::moveLineDown,
-         QStringLiteral("b\na"), QStringLiteral("Move Line Down")},
-        {"indent", QStringLiteral("a\nb"), {0, 3}, &QuendrilTextView::indentLines,
-         QStringLiteral("\ta\n\tb"), QStringLiteral("Indent")},
-        {"outdent", QStringLiteral("      a"), {6, 6}, &QuendrilTextView::outdentLines,
-         QStringLiteral("  a"), QStringLiteral("Outdent")},
-        {"join", QStringLiteral("a\n  b"), {0, 0}, &QuendrilTextView::joinLines,
-         QStringLiteral("a b"), QStringLiteral("Join Lines")},
-        {"insert below", QStringLiteral("  a\nb"), {1, 1}, &QuendrilTextView::insertLineBelow,
-         QStringLiteral("  a\n  \nb"), QStringLiteral("Insert Line")},
-        {"insert above", QStringLiteral("a"), {0, 0}, &QuendrilTextView::insertLineAbove,
-         QStringLiteral("\na"), QStringLiteral("Insert Line")},
-        {"mark as bash", QStringLiteral("ls"), {0, 0}, &QuendrilTextView::markAsBash,
-         QStringLiteral("```bash\nls\n```"), QStringLiteral("Mark as Bash")},
-        {"mark as sql", QStringLiteral("select 1"), {0, 0}, &QuendrilTextView::markAsSQL,
-         QStringLiteral("```sql\nselect 1\n```"), QStringLiteral("Mark as SQL")},
-        {"remove marker", QStringLiteral("```sql\nx\n```"), {8, 8},
-         &QuendrilTextView::removeCodeMarkers, QStringLiteral("x"),
+        {"duplicate",
+         QStringLiteral("a\nb"),
+         {0, 0},
+         &QuendrilTextView::duplicateLine,
+         QStringLiteral("a\na\nb"),
+         QStringLiteral("Duplicate Line")},
+        {"delete",
+         QStringLiteral("a\nb\nc"),
+         {2, 2},
+         &QuendrilTextView::deleteLine,
+         QStringLiteral("a\nc"),
+         QStringLiteral("Delete Line")},
+        {"move up",
+         QStringLiteral("a\nb"),
+         {2, 2},
+         &QuendrilTextView::moveLineUp,
+         QStringLiteral("b\na"),
+         QStringLiteral("Move Line Up")},
+        {"move down",
+         QStringLiteral("a\nb"),
+         {0, 0},
+         &QuendrilTextView::moveLineDown,
+         QStringLiteral("b\na"),
+         QStringLiteral("Move Line Down")},
+        {"indent",
+         QStringLiteral("a\nb"),
+         {0, 3},
+         &QuendrilTextView::indentLines,
+         QStringLiteral("\ta\n\tb"),
+         QStringLiteral("Indent")},
+        {"outdent",
+         QStringLiteral("      a"),
+         {6, 6},
+         &QuendrilTextView::outdentLines,
+         QStringLiteral("  a"),
+         QStringLiteral("Outdent")},
+        {"join",
+         QStringLiteral("a\n  b"),
+         {0, 0},
+         &QuendrilTextView::joinLines,
+         QStringLiteral("a b"),
+         QStringLiteral("Join Lines")},
+        {"insert below",
+         QStringLiteral("  a\nb"),
+         {1, 1},
+         &QuendrilTextView::insertLineBelow,
+         QStringLiteral("  a\n  \nb"),
+         QStringLiteral("Insert Line")},
+        {"insert above",
+         QStringLiteral("a"),
+         {0, 0},
+         &QuendrilTextView::insertLineAbove,
+         QStringLiteral("\na"),
+         QStringLiteral("Insert Line")},
+        {"mark as bash",
+         QStringLiteral("ls"),
+         {0, 0},
+         &QuendrilTextView::markAsBash,
+         QStringLiteral("```bash\nls\n```"),
+         QStringLiteral("Mark as Bash")},
+        {"mark as sql",
+         QStringLiteral("select 1"),
+         {0, 0},
+         &QuendrilTextView::markAsSQL,
+         QStringLiteral("```sql\nselect 1\n```"),
+         QStringLiteral("Mark as SQL")},
+        {"remove marker",
+         QStringLiteral("```sql\nx\n```"),
+         {8, 8},
+         &QuendrilTextView::removeCodeMarkers,
+         QStringLiteral("x"),
          QStringLiteral("Remove Code Marker")},
     };
     for (const Row& row : rows) {
@@ -191,10 +241,18 @@ TEST(QuendrilTextView, CommandsWithNothingToDoAddNoStep)
     const Row rows[] = {
         {"delete on empty text", QString(), {0, 0}, &QuendrilTextView::deleteLine},
         {"move the first line up", QStringLiteral("a\nb"), {0, 0}, &QuendrilTextView::moveLineUp},
-        {"move the last line down", QStringLiteral("a\nb"), {2, 2}, &QuendrilTextView::moveLineDown},
-        {"outdent without indentation", QStringLiteral("a"), {0, 0}, &QuendrilTextView::outdentLines},
+        {"move the last line down",
+         QStringLiteral("a\nb"),
+         {2, 2},
+         &QuendrilTextView::moveLineDown},
+        {"outdent without indentation",
+         QStringLiteral("a"),
+         {0, 0},
+         &QuendrilTextView::outdentLines},
         {"join the last line", QStringLiteral("a"), {0, 0}, &QuendrilTextView::joinLines},
-        {"remove marker outside a block", QStringLiteral("a"), {0, 0},
+        {"remove marker outside a block",
+         QStringLiteral("a"),
+         {0, 0},
          &QuendrilTextView::removeCodeMarkers},
     };
     for (const Row& row : rows) {
@@ -261,7 +319,8 @@ TEST(QuendrilTextView, PasteWithPrettyPrintingIsTwoSteps)
     f.set(QStringLiteral("x\n"), {2, 2});
     f.pasteboard = QStringLiteral("{\"b\":1,\"a\":[1,2]}");
     QTest::keyClick(&f.view, Qt::Key_V, Qt::ControlModifier);
-    const QString pretty = QStringLiteral("{\n    \"b\": 1,\n    \"a\": [\n        1,\n        2\n    ]\n}");
+    const QString pretty =
+        QStringLiteral("{\n    \"b\": 1,\n    \"a\": [\n        1,\n        2\n    ]\n}");
     EXPECT_EQ(f.text(), QStringLiteral("x\n") + pretty);
     EXPECT_EQ(f.view.selectedRange().lower, 2 + pretty.size());
     EXPECT_EQ(f.view.undoHistory().undoActionName(), QStringLiteral("Format JSON"));
@@ -328,8 +387,10 @@ TEST(QuendrilTextView, FormatJSONCases)
     };
     const Row rows[] = {
         {"prose", QStringLiteral("just words"), QStringLiteral("Not valid JSON")},
-        {"formatted", QStringLiteral("{\n    \"a\": 1\n}"), QStringLiteral("JSON is already formatted")},
-        {"too large", QStringLiteral("[") + QStringLiteral("1,\n").repeated(1'800'000) + QStringLiteral("1]"),
+        {"formatted", QStringLiteral("{\n    \"a\": 1\n}"),
+         QStringLiteral("JSON is already formatted")},
+        {"too large",
+         QStringLiteral("[") + QStringLiteral("1,\n").repeated(1'800'000) + QStringLiteral("1]"),
          QStringLiteral("Too large to format (over 5 MB)")},
     };
     for (const Row& row : rows) {

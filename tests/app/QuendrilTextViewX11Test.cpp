@@ -51,7 +51,8 @@ TEST(QuendrilTextView, OnlyAPlainClickOnALinkOpensIt)
 
     s.opened.clear();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("plain") + 1));
-    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, pointAt(s.view, s.at("example")));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
+                      pointAt(s.view, s.at("example")));
     QTest::qWait(400); // no double click with the next press
     EXPECT_TRUE(s.opened.isEmpty());
 

@@ -44,14 +44,16 @@ struct EditorFixture {
     QuendrilTextView& view() { return *editor.textView(); }
     int styleAt(qsizetype unit)
     {
-        return int(view().SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT,
-                                        static_cast<unsigned long>(view().positions().toBytes(unit))));
+        return int(
+            view().SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT,
+                                 static_cast<unsigned long>(view().positions().toBytes(unit))));
     }
     bool linkAt(qsizetype unit)
     {
-        return view().SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
-                                    static_cast<unsigned long>(JSONHighlighter::linkUnderlineIndicator),
-                                    static_cast<long>(view().positions().toBytes(unit))) != 0;
+        return view().SendScintilla(
+                   QsciScintillaBase::SCI_INDICATORVALUEAT,
+                   static_cast<unsigned long>(JSONHighlighter::linkUnderlineIndicator),
+                   static_cast<long>(view().positions().toBytes(unit))) != 0;
     }
 };
 
@@ -222,7 +224,8 @@ TEST(TextViewEditor, CaretLineAndColumnAndGoToLine)
     text.chop(1);
     f.load(text, text.indexOf(QLatin1String("line 3")));
     EXPECT_EQ(f.editor.caretLineAndColumn(), (std::pair<qsizetype, qsizetype>{3, 1}));
-    f.view().setSelectedRange({text.indexOf(QLatin1String("line 3")) + 2, text.indexOf(QLatin1String("line 3")) + 2});
+    f.view().setSelectedRange(
+        {text.indexOf(QLatin1String("line 3")) + 2, text.indexOf(QLatin1String("line 3")) + 2});
     EXPECT_EQ(f.editor.caretLineAndColumn(), (std::pair<qsizetype, qsizetype>{3, 3}));
     struct Row {
         const char* name;
@@ -267,12 +270,14 @@ TEST(TextViewEditor, ThemeAndSettingsChangesKeepTextAndHistory)
     EXPECT_EQ(f.view().tabWidth(), 2);
     EXPECT_TRUE(f.editor.ruler().isVisible());
     EXPECT_GT(f.view().marginWidth(0), 0);
-    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE), QsciScintillaBase::SC_WRAP_NONE);
+    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE),
+              QsciScintillaBase::SC_WRAP_NONE);
     settings.lineNumbers = false;
     settings.wordWrap = true;
     f.editor.apply(settings, BuiltInThemes::light());
     EXPECT_EQ(f.view().marginWidth(0), 0);
-    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE), QsciScintillaBase::SC_WRAP_WORD);
+    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETWRAPMODE),
+              QsciScintillaBase::SC_WRAP_WORD);
 }
 
 TEST(TextViewEditor, InsetFollowsTheThemeMargin)
@@ -283,11 +288,8 @@ TEST(TextViewEditor, InsetFollowsTheThemeMargin)
         QSizeF inset;
     };
     const Row rows[] = {
-        {"none", std::nullopt, {6, 8}},
-        {"56", 56.0, {56, 28}},
-        {"small", 4.0, {4, 8}},
-        {"negative", -5.0, {0, 8}},
-        {"huge", 900.0, {200, 100}},
+        {"none", std::nullopt, {6, 8}}, {"56", 56.0, {56, 28}},      {"small", 4.0, {4, 8}},
+        {"negative", -5.0, {0, 8}},     {"huge", 900.0, {200, 100}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
