@@ -1,4 +1,6 @@
 #include "QuendrilPad/CommandLineModes.h"
+#include "QuendrilPad/EditorAccessibility.h"
+#include "QuendrilPad/EditorDemoWindow.h"
 #include "QuendrilPad/SkeletonWindow.h"
 
 #include <QApplication>
@@ -18,13 +20,15 @@ std::optional<int> informationMode(int argc, char** argv)
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf("Usage: quendril-pad [option]\n"
-                        "Plain-text sheets that save themselves.\n\n"
-                        "  --export-plain <folder>  copy every sheet as plain text into <folder>\n"
-                        "  --restore-key            read a recovery key and put it in the keyring\n"
-                        "  --keychain-check         check that the keyring stores and returns a key\n"
-                        "  --version                print the version and exit\n"
-                        "  --help                   print this help and exit\n");
+            std::printf(
+                "Usage: quendril-pad [option]\n"
+                "Plain-text sheets that save themselves.\n\n"
+                "  --export-plain <folder>  copy every sheet as plain text into <folder>\n"
+                "  --restore-key            read a recovery key and put it in the keyring\n"
+                "  --keychain-check         check that the keyring stores and returns a key\n"
+                "  --editor-demo            open a window with one editor to try it\n"
+                "  --version                print the version and exit\n"
+                "  --help                   print this help and exit\n");
             return 0;
         }
     }
@@ -53,6 +57,12 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("local.quendrilpad"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
 
+    installEditorAccessibility();
+    if (arguments.contains(QStringLiteral("--editor-demo"))) {
+        EditorDemoWindow demo;
+        demo.show();
+        return QApplication::exec();
+    }
     SkeletonWindow window;
     window.show();
     return QApplication::exec();

@@ -1,0 +1,781 @@
+#include "QuendrilPad/QuendrilTextView.h"
+
+#include "QuendrilCore/CodeMarking.h"
+#include "QuendrilCore/JSONFormatter.h"
+#include "QuendrilCore/LineEditing.h"
+#include "QuendrilCore/LinkFinder.h"
+#include "QuendrilPad/EditorAccessibility.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+
+#include <array>
+
+namespace {
+
+qsizetype utf8Length(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80)
+            bytes += 1;
+        else if (unit < 0x800)
+            bytes += 2;
+        else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+                 QChar::isLowSurrogate(text[i + 1].unicode())) {
+            bytes += 4;
+            ++i;
+        } else
+            bytes += 3;
+    }
+    return bytes;
+}
+
+bool isPrintable(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+// Scintilla commands whose keys we take for our own commands or that would change the text
+// behind our back (case changes, line transposes, its own undo and paste).
+constexpr std::array removedCommands{
+    QsciCommand::LineCut,
+    QsciCommand::LineDelete,
+    QsciCommand::LineTranspose,
+    QsciCommand::LineDuplicate,
+    QsciCommand::SelectionDuplicate,
+    QsciCommand::SelectionLowerCase,
+    QsciCommand::SelectionUpperCase,
+    QsciCommand::LineCopy,
+    QsciCommand::Undo,
+    QsciCommand::Redo,
+    QsciCommand::Paste,
+    QsciCommand::SelectionCut,
+    QsciCommand::Newline,
+    QsciCommand::Tab,
+    QsciCommand::Backtab,
+    QsciCommand::Cancel,
+    QsciCommand::Formfeed,
+    QsciCommand::EditToggleOvertype,
+    QsciCommand::ZoomIn,
+    QsciCommand::ZoomOut,
+    QsciCommand::ParaUp,
+    QsciCommand::ParaUpExtend,
+    QsciCommand::ParaDown,
+    QsciCommand::ParaDownExtend,
+    QsciCommand::MoveSelectedLinesUp,
+    QsciCommand::MoveSelectedLinesDown,
+    QsciCommand::VerticalCentreCaret,
+    QsciCommand::ReverseLines,
+};
+
+} // namespace
+
+QuendrilTextView::QuendrilTextView(QWidget* parent)
+    : QsciScintilla(parent)
+    , m_positions(this)
+{
+    installEditorAccessibility();
+    setUtf8(true);
+    sci(SCI_SETUNDOCOLLECTION, 0);
+    sci(SCI_EMPTYUNDOBUFFER);
+    sci(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CONTAINER);
+    sci(SCI_ALLOCATELINECHARACTERINDEX, SC_LINECHARACTERINDEX_UTF16);
+    sci(SCI_SETMULTIPLESELECTION, 0);
+    sci(SCI_SETADDITIONALSELECTIONTYPING, 0);
+    sci(SCI_SETPASTECONVERTENDINGS, 0);
+    sci(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
+    SendScintilla(SCI_SETREPRESENTATION, "\xe2\x80\xa8", "LS");
+    setMarginWidth(0, 0);
+    setMarginWidth(1, 0);
+    setMarginWidth(2, 0);
+    setWrapMode(WrapNone);
+    setAutoIndent(false);
+    setBraceMatching(NoBraceMatch);
+    setAutoCompletionSource(AcsNone);
+    setCaretLineVisible(false);
+    setEolVisibility(false);
+    removeUnwantedKeys();
+    viewport()->setMouseTracking(true);
+
+    onOpenURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    pasteboardForPaste = []() -> std::optional<QString> {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        if (!data || !data->hasText())
+            return std::nullopt;
+        return data->text();
+    };
+    m_undo.applyInverse = [this](const UndoHistory::TextChange& change) {
+        const TextRange range{change.position, change.position + change.inserted.size()};
+        replaceRange(range, change.removed);
+        const qsizetype caret = change.position + change.removed.size();
+        setSelectedRange({caret, caret});
+        sci(SCI_SCROLLCARET);
+    };
+
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char* text, int length, int, int, int, int, int,
+                   int) { modified(position, type, text, length); });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this,
+            [this](int updated) { updateUI(updated); });
+}
+
+QuendrilTextView::~QuendrilTextView() = default;
+
+long QuendrilTextView::sci(unsigned int message, qsizetype w, qsizetype l) const
+{
+    return SendScintilla(message, static_cast<unsigned long>(w), static_cast<long>(l));
+}
+
+void QuendrilTextView::removeUnwantedKeys()
+{
+    for (QsciCommand* command : standardCommands()->commands()) {
+        if (std::find(removedCommands.begin(), removedCommands.end(), command->command()) !=
+            removedCommands.end()) {
+            command->setKey(0);
+            command->setAlternateKey(0);
+        }
+    }
+}
+
+// Change notices. Scintilla tells us before each insertion and deletion; that is where we
+// report, record the undo step and keep the positions in step. The after-notices are masked out
+// (Scintilla's accessibility code counts characters from the start of the text on each of them),
+// so a change is completed when the next one begins or when the call that caused it returns.
+void QuendrilTextView::modified(int position, int type, const char* text, int length)
+{
+    (void)text;
+    if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
+        return;
+    finishChange();
+    if (m_loading)
+        return; // a load is neither reported nor recorded
+    Change change;
+    change.insertion = type & SC_MOD_BEFOREINSERT;
+    change.bytePosition = position;
+    change.byteLength = length;
+    change.units = m_positions.toUnits(position);
+    if (change.insertion) {
+        // Scintilla gives no text before an insertion; ours is known, any other is read once
+        // it is in.
+        change.textKnown = m_reportedByCaller;
+        if (change.textKnown) {
+            change.text = m_callerText;
+            m_undo.recordTextChange({change.units, QString(), change.text});
+        }
+    } else {
+        const char* bytes =
+            reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, position, length));
+        change.text = QString::fromUtf8(bytes, length);
+        change.textKnown = true;
+        if (!m_reportedByCaller && onWillChangeText)
+            onWillChangeText(
+                TextEdit{{change.units, change.units + change.text.size()}, QString()});
+        m_undo.recordTextChange({change.units, change.text, QString()});
+    }
+    m_change = std::move(change);
+}
+
+void QuendrilTextView::finishChange()
+{
+    if (!m_change)
+        return;
+    Change change = std::move(*m_change);
+    m_change.reset();
+    if (change.insertion) {
+        if (!change.textKnown) {
+            const char* bytes = reinterpret_cast<const char*>(
+                sci(SCI_GETRANGEPOINTER, change.bytePosition, change.byteLength));
+            change.text = QString::fromUtf8(bytes, change.byteLength);
+            if (onWillChangeText)
+                onWillChangeText(TextEdit{{change.units, change.units}, change.text});
+            m_undo.recordTextChange({change.units, QString(), change.text});
+        }
+        m_storage.insert(change.units, change.text);
+        if (onDidChangeText)
+            onDidChangeText({change.units, change.text.size()}, change.text.size());
+    } else {
+        m_storage.remove(change.units, change.text.size());
+        if (onDidChangeText)
+            onDidChangeText({change.units, 0}, -change.text.size());
+    }
+}
+
+void QuendrilTextView::updateUI(int updated)
+{
+    finishChange();
+    if ((updated & SC_UPDATE_SELECTION) && onSelectionChanged)
+        onSelectionChanged();
+    if ((updated & (SC_UPDATE_V_SCROLL | SC_UPDATE_H_SCROLL)) && onScrolled)
+        onScrolled();
+}
+
+TextRange QuendrilTextView::selectedRange() const
+{
+    const qsizetype start = m_positions.toUnits(sci(SCI_GETSELECTIONSTART));
+    const qsizetype end = m_positions.toUnits(sci(SCI_GETSELECTIONEND));
+    return {start, std::max(start, end)};
+}
+
+void QuendrilTextView::setSelectedRange(TextRange range)
+{
+    const qsizetype length = this->length();
+    const qsizetype lower = std::clamp<qsizetype>(range.lower, 0, length);
+    const qsizetype upper = std::clamp<qsizetype>(range.upper, lower, length);
+    sci(SCI_SETSEL, m_positions.toBytes(lower), m_positions.toBytes(upper));
+}
+
+void QuendrilTextView::scrollRangeToVisible(TextRange range)
+{
+    sci(SCI_SCROLLRANGE, m_positions.toBytes(range.upper), m_positions.toBytes(range.lower));
+}
+
+QString QuendrilTextView::textIn(TextRange range) const
+{
+    const qsizetype lower = m_positions.toBytes(range.lower);
+    const qsizetype upper = m_positions.toBytes(range.upper);
+    if (upper <= lower)
+        return QString();
+    const char* bytes =
+        reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lower, upper - lower));
+    return QString::fromUtf8(bytes, upper - lower);
+}
+
+void QuendrilTextView::replaceRange(TextRange range, const QString& replacement)
+{
+    const TextEdit edit{range, replacement};
+    if (edit.isNoOp())
+        return;
+    const qsizetype lower = m_positions.toBytes(range.lower);
+    const qsizetype upper = m_positions.toBytes(range.upper);
+    if (onWillChangeText)
+        onWillChangeText(edit);
+    const QByteArray utf8 = replacement.toUtf8();
+    m_reportedByCaller = true;
+    m_callerText = replacement;
+    sci(SCI_SETTARGETRANGE, lower, upper);
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()), utf8.constData());
+    finishChange();
+    m_reportedByCaller = false;
+    m_callerText.clear();
+}
+
+void QuendrilTextView::setWholeText(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    m_loading = true;
+    m_reportedByCaller = true;
+    m_undo.setEnabled(false);
+    SendScintilla(SCI_SETTEXT, utf8.constData());
+    finishChange();
+    m_undo.setEnabled(true);
+    m_reportedByCaller = false;
+    m_loading = false;
+    m_undo.removeAllActions();
+    m_storage = text;
+}
+
+void QuendrilTextView::applyCommand(const EditResult& result, const QString& undoName)
+{
+    if (result.edit.isNoOp())
+        return;
+    ++m_commandDepth;
+    m_undo.beginGroup();
+    m_undo.setActionName(undoName);
+    replaceRange(result.edit.range, result.edit.replacement);
+    m_undo.endGroup();
+    setSelectedRange(result.selection);
+    scrollRangeToVisible(result.selection);
+    --m_commandDepth;
+}
+
+void QuendrilTextView::applyCommandEdits(QList<TextEdit> edits, const QString& undoName)
+{
+    std::sort(edits.begin(), edits.end(),
+              [](const TextEdit& a, const TextEdit& b) { return a.range.lower > b.range.lower; });
+    ++m_commandDepth;
+    m_undo.beginGroup();
+    m_undo.setActionName(undoName);
+    for (const TextEdit& edit : edits)
+        replaceRange(edit.range, edit.replacement);
+    m_undo.endGroup();
+    --m_commandDepth;
+}
+
+void QuendrilTextView::insertPlain(const QString& text)
+{
+    const TextRange selection = selectedRange();
+    m_undo.breakCoalescing();
+    m_undo.beginGroup();
+    m_undo.setActionName(QStringLiteral("Paste"));
+    replaceRange(selection, text);
+    m_undo.endGroup();
+    const qsizetype caret = selection.lower + text.size();
+    setSelectedRange({caret, caret});
+    sci(SCI_SCROLLCARET);
+    m_undo.breakCoalescing();
+}
+
+void QuendrilTextView::insertTyping(const QString& text)
+{
+    const TextRange selection = selectedRange();
+    m_undo.beginTyping();
+    replaceRange(selection, text);
+    const qsizetype caret = selection.lower + text.size();
+    setSelectedRange({caret, caret});
+    sci(SCI_SCROLLCARET);
+}
+
+void QuendrilTextView::setTextInsets(int horizontal, int vertical)
+{
+    sci(SCI_SETMARGINLEFT, 0, horizontal);
+    sci(SCI_SETMARGINRIGHT, 0, horizontal);
+    setViewportMargins(0, vertical, 0, vertical);
+}
+
+// Line commands.
+
+void QuendrilTextView::duplicateLine()
+{
+    applyCommand(LineEditing::duplicateLine(storage(), selectedRange()),
+                 QStringLiteral("Duplicate Line"));
+}
+
+void QuendrilTextView::deleteLine()
+{
+    if (length() == 0)
+        return;
+    applyCommand(LineEditing::deleteLine(storage(), selectedRange()),
+                 QStringLiteral("Delete Line"));
+}
+
+void QuendrilTextView::moveLineUp()
+{
+    if (const auto result = LineEditing::moveLines(storage(), selectedRange(), true))
+        applyCommand(*result, QStringLiteral("Move Line Up"));
+}
+
+void QuendrilTextView::moveLineDown()
+{
+    if (const auto result = LineEditing::moveLines(storage(), selectedRange(), false))
+        applyCommand(*result, QStringLiteral("Move Line Down"));
+}
+
+void QuendrilTextView::indentLines()
+{
+    applyCommand(LineEditing::indent(storage(), selectedRange()), QStringLiteral("Indent"));
+}
+
+void QuendrilTextView::outdentLines()
+{
+    const QString& text = storage();
+    const EditResult result = LineEditing::outdent(text, selectedRange(), m_tabWidth);
+    const TextRange range = result.edit.range;
+    if (QStringView(text).mid(range.lower, range.length()) == result.edit.replacement)
+        return;
+    applyCommand(result, QStringLiteral("Outdent"));
+}
+
+void QuendrilTextView::joinLines()
+{
+    applyCommand(LineEditing::joinLines(storage(), selectedRange()), QStringLiteral("Join Lines"));
+}
+
+void QuendrilTextView::insertLineBelow()
+{
+    applyCommand(LineEditing::insertLine(storage(), selectedRange(), true),
+                 QStringLiteral("Insert Line"));
+}
+
+void QuendrilTextView::insertLineAbove()
+{
+    applyCommand(LineEditing::insertLine(storage(), selectedRange(), false),
+                 QStringLiteral("Insert Line"));
+}
+
+void QuendrilTextView::selectLine()
+{
+    const TextRange range = LineEditing::selectLine(storage(), selectedRange());
+    setSelectedRange(range);
+    scrollRangeToVisible(range);
+}
+
+// JSON.
+
+void QuendrilTextView::formatJSON()
+{
+    const QString& text = storage();
+    TextRange range = selectedRange();
+    if (range.isEmpty())
+        range = {0, text.size()};
+    const QStringView old = QStringView(text).mid(range.lower, range.length());
+    if (utf8Length(old) > JSONFormatter::maxPrettyPrintBytes) {
+        if (onStatus)
+            onStatus(QStringLiteral("Too large to format (over 5 MB)"));
+        return;
+    }
+    const std::optional<QString> pretty = JSONFormatter::prettyPrint(old, 4);
+    if (!pretty) {
+        if (onStatus)
+            onStatus(QStringLiteral("Not valid JSON"));
+        return;
+    }
+    qsizetype lead = 0;
+    while (lead < old.size() && old[lead].isSpace())
+        ++lead;
+    qsizetype trail = 0;
+    while (trail < old.size() - lead && old[old.size() - 1 - trail].isSpace())
+        ++trail;
+    const QString replacement = QString(old.left(lead) + *pretty + old.right(trail));
+    if (replacement == old) {
+        if (onStatus)
+            onStatus(QStringLiteral("JSON is already formatted"));
+        return;
+    }
+    const bool hadSelection = !selectedRange().isEmpty();
+    const qsizetype start = range.lower + lead;
+    const TextRange selection =
+        hadSelection ? TextRange{start, start + pretty->size()} : TextRange{start, start};
+    applyCommand({TextEdit{range, replacement}, selection}, QStringLiteral("Format JSON"));
+}
+
+void QuendrilTextView::paste()
+{
+    const std::optional<QString> raw = pasteboardForPaste ? pasteboardForPaste() : std::nullopt;
+    if (!raw || isReadOnly())
+        return;
+    const std::optional<QString> pretty = JSONFormatter::prettyPrint(*raw, 4);
+    if (!pretty) {
+        insertPlain(*raw);
+        return;
+    }
+    const qsizetype start = selectedRange().lower;
+    insertPlain(*raw);
+    m_undo.breakCoalescing();
+    const qsizetype caret = start + pretty->size();
+    applyCommand({TextEdit{{start, start + raw->size()}, *pretty}, {caret, caret}},
+                 QStringLiteral("Format JSON"));
+}
+
+void QuendrilTextView::pasteRaw()
+{
+    const std::optional<QString> raw = pasteboardForPaste ? pasteboardForPaste() : std::nullopt;
+    if (raw && !isReadOnly())
+        insertPlain(*raw);
+}
+
+void QuendrilTextView::pasteAsPlainText()
+{
+    pasteRaw();
+}
+
+// Code marking.
+
+void QuendrilTextView::markAsBash()
+{
+    applyCommand(CodeMarking::mark(storage(), selectedRange(), CodeLanguage::bash),
+                 QStringLiteral("Mark as Bash"));
+}
+
+void QuendrilTextView::markAsSQL()
+{
+    applyCommand(CodeMarking::mark(storage(), selectedRange(), CodeLanguage::sql),
+                 QStringLiteral("Mark as SQL"));
+}
+
+void QuendrilTextView::removeCodeMarkers()
+{
+    if (const auto result = CodeMarking::removeMarkers(storage(), selectedRange()))
+        applyCommand(*result, QStringLiteral("Remove Code Marker"));
+}
+
+// Keys.
+
+void QuendrilTextView::insertNewline()
+{
+    const EditResult result = LineEditing::newline(storage(), selectedRange());
+    insertTyping(result.edit.replacement);
+}
+
+void QuendrilTextView::insertTab()
+{
+    const TextRange selection = selectedRange();
+    if (!selection.isEmpty() && textIn(selection).contains(QLatin1Char('\n'))) {
+        indentLines();
+        return;
+    }
+    insertTyping(QStringLiteral("\t"));
+}
+
+void QuendrilTextView::insertBacktab()
+{
+    outdentLines();
+}
+
+void QuendrilTextView::cancelOperation()
+{
+    if (isFindBarVisible && isFindBarVisible()) {
+        if (hideFindBar)
+            hideFindBar();
+        return;
+    }
+    if (onCancel)
+        onCancel();
+}
+
+void QuendrilTextView::undo()
+{
+    m_undo.undo();
+}
+
+void QuendrilTextView::redo()
+{
+    m_undo.redo();
+}
+
+void QuendrilTextView::cut()
+{
+    if (selectedRange().isEmpty())
+        return;
+    m_undo.breakCoalescing();
+    m_undo.beginGroup();
+    m_undo.setActionName(QStringLiteral("Cut"));
+    QsciScintilla::cut();
+    finishChange();
+    m_undo.endGroup();
+}
+
+bool QuendrilTextView::handleBoundKey(QKeyEvent* event)
+{
+    struct Binding {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        void (QuendrilTextView::*action)();
+    };
+    constexpr auto ctrl = Qt::ControlModifier;
+    constexpr auto shift = Qt::ShiftModifier;
+    constexpr auto alt = Qt::AltModifier;
+    static const Binding bindings[] = {
+        {Qt::Key_D, ctrl | shift, &QuendrilTextView::duplicateLine},
+        {Qt::Key_K, ctrl | shift, &QuendrilTextView::deleteLine},
+        {Qt::Key_Up, ctrl | shift, &QuendrilTextView::moveLineUp},
+        {Qt::Key_Down, ctrl | shift, &QuendrilTextView::moveLineDown},
+        {Qt::Key_BracketRight, ctrl, &QuendrilTextView::indentLines},
+        {Qt::Key_BracketLeft, ctrl, &QuendrilTextView::outdentLines},
+        {Qt::Key_J, ctrl | shift, &QuendrilTextView::joinLines},
+        {Qt::Key_Return, ctrl, &QuendrilTextView::insertLineBelow},
+        {Qt::Key_Enter, ctrl, &QuendrilTextView::insertLineBelow},
+        {Qt::Key_Return, ctrl | shift, &QuendrilTextView::insertLineAbove},
+        {Qt::Key_Enter, ctrl | shift, &QuendrilTextView::insertLineAbove},
+        {Qt::Key_L, ctrl, &QuendrilTextView::selectLine},
+        {Qt::Key_J, ctrl | alt, &QuendrilTextView::formatJSON},
+        {Qt::Key_V, ctrl, &QuendrilTextView::paste},
+        {Qt::Key_Insert, shift, &QuendrilTextView::paste},
+        {Qt::Key_V, ctrl | shift, &QuendrilTextView::pasteRaw},
+        {Qt::Key_X, ctrl, &QuendrilTextView::cut},
+        {Qt::Key_Delete, shift, &QuendrilTextView::cut},
+        {Qt::Key_Z, ctrl, &QuendrilTextView::undo},
+        {Qt::Key_Z, ctrl | shift, &QuendrilTextView::redo},
+        {Qt::Key_Y, ctrl, &QuendrilTextView::redo},
+        {Qt::Key_Return, {}, &QuendrilTextView::insertNewline},
+        {Qt::Key_Enter, {}, &QuendrilTextView::insertNewline},
+        {Qt::Key_Return, shift, &QuendrilTextView::insertNewline},
+        {Qt::Key_Tab, {}, &QuendrilTextView::insertTab},
+        {Qt::Key_Backtab, {}, &QuendrilTextView::insertBacktab},
+        {Qt::Key_Backtab, shift, &QuendrilTextView::insertBacktab},
+        {Qt::Key_Escape, {}, &QuendrilTextView::cancelOperation},
+    };
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() &
+        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    for (const Binding& binding : bindings) {
+        if (binding.key == event->key() && binding.modifiers == modifiers) {
+            const bool edits = binding.action != &QuendrilTextView::selectLine &&
+                               binding.action != &QuendrilTextView::cancelOperation;
+            if (edits && isReadOnly())
+                return true;
+            (this->*binding.action)();
+            return true;
+        }
+    }
+    return false;
+}
+
+void QuendrilTextView::keyPressEvent(QKeyEvent* event)
+{
+    if (handleBoundKey(event)) {
+        event->accept();
+        return;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (isPrintable(event->text()) &&
+        !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        // Typed text goes in whole, surrogate pairs and several characters at once included.
+        if (!isReadOnly())
+            insertTyping(event->text());
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+        m_undo.beginTyping();
+    else
+        m_undo.breakCoalescing();
+    QsciScintilla::keyPressEvent(event);
+    finishChange();
+}
+
+void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
+{
+    // Only committed text reaches the text: a composition shown inside the text would reach the
+    // sheet as edits.
+    if (!event->commitString().isEmpty() && !isReadOnly()) {
+        if (event->replacementLength() > 0) {
+            const qsizetype caret = selectedRange().lower;
+            const qsizetype from = std::max<qsizetype>(0, caret + event->replacementStart());
+            setSelectedRange({from, from + event->replacementLength()});
+        }
+        insertTyping(event->commitString());
+    }
+    event->accept();
+}
+
+// Mouse and menu.
+
+std::optional<FoundLink> QuendrilTextView::link(QPoint point) const
+{
+    if (sci(SCI_GETLENGTH) == 0)
+        return std::nullopt;
+    const long position = sci(SCI_CHARPOSITIONFROMPOINTCLOSE, point.x(), point.y());
+    if (position < 0)
+        return std::nullopt;
+    const long line = sci(SCI_LINEFROMPOSITION, position);
+    const long lineStart = sci(SCI_POSITIONFROMLINE, line);
+    const long lineEnd = sci(SCI_GETLINEENDPOSITION, line);
+    if (position >= lineEnd)
+        return std::nullopt;
+    const char* bytes =
+        reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lineStart, lineEnd - lineStart));
+    const QString lineText = QString::fromUtf8(bytes, lineEnd - lineStart);
+    const qsizetype startUnits = m_positions.toUnits(lineStart);
+    const qsizetype units = m_positions.toUnits(position) - startUnits;
+    auto found = LinkFinder::linkAt(units, lineText);
+    if (found)
+        found->range.location += startUnits;
+    return found;
+}
+
+std::unique_ptr<QMenu> QuendrilTextView::makeContextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    menu->addAction(QStringLiteral("Mark as Bash"), this, &QuendrilTextView::markAsBash);
+    menu->addAction(QStringLiteral("Mark as SQL"), this, &QuendrilTextView::markAsSQL);
+    if (CodeMarking::block(selectedRange(), storage()))
+        menu->addAction(QStringLiteral("Remove Code Marker"), this,
+                        &QuendrilTextView::removeCodeMarkers);
+    if (addOnItems) {
+        const QList<QAction*> items = addOnItems(menu.get());
+        if (!items.isEmpty()) {
+            menu->addSeparator();
+            menu->addActions(items);
+        }
+    }
+    return menu;
+}
+
+void QuendrilTextView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const std::unique_ptr<QMenu> menu = makeContextMenu();
+    menu->exec(event->globalPos());
+    event->accept();
+}
+
+void QuendrilTextView::mousePressEvent(QMouseEvent* event)
+{
+    m_undo.breakCoalescing();
+    m_pressedLink.reset();
+    const bool plain = (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                              Qt::AltModifier | Qt::MetaModifier)) == 0;
+    if (plain && event->button() == Qt::LeftButton)
+        m_pressedLink = link(event->position().toPoint());
+    QsciScintilla::mousePressEvent(event);
+    finishChange();
+}
+
+void QuendrilTextView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QsciScintilla::mouseReleaseEvent(event);
+    finishChange();
+    const std::optional<FoundLink> pressed = std::exchange(m_pressedLink, std::nullopt);
+    if (!pressed || event->button() != Qt::LeftButton)
+        return;
+    const TextRange selection = selectedRange();
+    if (selection.isEmpty() && selection.lower >= pressed->range.location &&
+        selection.lower <= pressed->range.end() && onOpenURL)
+        onOpenURL(pressed->url);
+}
+
+void QuendrilTextView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    m_pressedLink.reset();
+    QsciScintilla::mouseDoubleClickEvent(event);
+}
+
+void QuendrilTextView::mouseMoveEvent(QMouseEvent* event)
+{
+    QsciScintilla::mouseMoveEvent(event); // a drag that moves text deletes it from here
+    finishChange();
+    if (event->buttons() != Qt::NoButton)
+        return;
+    const bool overLink = link(event->position().toPoint()).has_value();
+    if (overLink)
+        viewport()->setCursor(Qt::PointingHandCursor);
+    else if (m_pointing)
+        viewport()->setCursor(Qt::IBeamCursor);
+    m_pointing = overLink;
+}
+
+void QuendrilTextView::paintEvent(QPaintEvent* event)
+{
+    QsciScintilla::paintEvent(event);
+    if (onDraw)
+        onDraw();
+}
+
+bool QuendrilTextView::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source && source->hasText();
+}
+
+void QuendrilTextView::dropEvent(QDropEvent* event)
+{
+    // Scintilla converts line endings of dropped text; insert it ourselves, as a copy.
+    if (!event->mimeData()->hasText() || isReadOnly()) {
+        event->ignore();
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    const long position = sci(SCI_POSITIONFROMPOINT, point.x(), point.y());
+    const qsizetype units = m_positions.toUnits(position);
+    setSelectedRange({units, units});
+    insertPlain(event->mimeData()->text());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}

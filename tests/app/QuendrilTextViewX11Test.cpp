@@ -1,0 +1,79 @@
+#include "QuendrilPad/QuendrilTextView.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The middle of the character at a UTF-16 position, in viewport coordinates.
+QPoint pointAt(QuendrilTextView& view, qsizetype unit)
+{
+    const auto bytes = static_cast<unsigned long>(view.positions().toBytes(unit));
+    const long next = view.SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, bytes);
+    const long x = view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, long(bytes));
+    const long x2 = view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, next);
+    const long y = view.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, long(bytes));
+    const long height = view.SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+    return {int((x + x2) / 2), int(y + height / 2)};
+}
+
+struct ShownView {
+    QuendrilTextView view;
+    QList<QUrl> opened;
+    int draws = 0;
+    const QString text = QStringLiteral("see https://example.org/x here\nplain text");
+
+    ShownView()
+    {
+        view.onOpenURL = [this](const QUrl& url) { opened << url; };
+        view.onDraw = [this] { ++draws; };
+        view.setWholeText(text);
+        view.resize(600, 300);
+        view.show();
+        view.activateWindow();
+    }
+    qsizetype at(const char* needle) const { return text.indexOf(QLatin1String(needle)); }
+};
+
+} // namespace
+
+TEST(QuendrilTextView, OnlyAPlainClickOnALinkOpensIt)
+{
+    ShownView s;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.view));
+    QTRY_VERIFY(s.draws > 0);
+    QWidget* viewport = s.view.viewport();
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("example")));
+    EXPECT_EQ(s.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/x"))});
+
+    s.opened.clear();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("plain") + 1));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
+                      pointAt(s.view, s.at("example")));
+    QTest::qWait(400); // no double click with the next press
+    EXPECT_TRUE(s.opened.isEmpty());
+
+    // A drag over the link selects and opens nothing.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("https")));
+    QTest::mouseMove(viewport, pointAt(s.view, s.at("/x")));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("/x")));
+    EXPECT_FALSE(s.view.selectedRange().isEmpty());
+    EXPECT_TRUE(s.opened.isEmpty());
+}
+
+TEST(QuendrilTextView, PointingHandOverLinks)
+{
+    ShownView s;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.view));
+    QWidget* viewport = s.view.viewport();
+    EXPECT_TRUE(s.view.link(pointAt(s.view, s.at("example"))).has_value());
+    EXPECT_FALSE(s.view.link(pointAt(s.view, s.at("here"))).has_value());
+    EXPECT_FALSE(s.view.link(QPoint(590, 280)).has_value()); // beside the text
+    QTest::mouseMove(viewport, pointAt(s.view, s.at("example")));
+    QTRY_COMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(viewport, pointAt(s.view, s.at("plain")));
+    QTRY_COMPARE(viewport->cursor().shape(), Qt::IBeamCursor);
+}
