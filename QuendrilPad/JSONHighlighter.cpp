@@ -215,7 +215,7 @@ void JSONHighlighter::tokenize()
     std::stable_sort(
         m_codeTokens.begin(), m_codeTokens.end(),
         [](const CodeToken& a, const CodeToken& b) { return a.range.location < b.range.location; });
-    for (const JSONRange& region : JSONRegions::find(text)) {
+    for (const TextRange& region : JSONRegions::find(text)) {
         const bool inBlock = std::any_of(blockSpans.begin(), blockSpans.end(), [&](TextSpan s) {
             return region.lower < s.end() && s.location < region.upper;
         });
