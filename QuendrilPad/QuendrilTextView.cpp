@@ -5,8 +5,8 @@
 #include "QuendrilCore/LineEditing.h"
 #include "QuendrilCore/LinkFinder.h"
 #include "QuendrilPad/EditorAccessibility.h"
+#include "QuendrilPad/EditorKeyMap.h"
 
-#include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 
 #include <QApplication>
@@ -20,74 +20,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-#include <array>
-
-namespace {
-
-qsizetype utf8Length(QStringView text)
-{
-    qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit < 0x80)
-            bytes += 1;
-        else if (unit < 0x800)
-            bytes += 2;
-        else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
-                 QChar::isLowSurrogate(text[i + 1].unicode())) {
-            bytes += 4;
-            ++i;
-        } else
-            bytes += 3;
-    }
-    return bytes;
-}
-
-bool isPrintable(const QString& text)
-{
-    if (text.isEmpty())
-        return false;
-    for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return false;
-    }
-    return true;
-}
-
-// Scintilla commands whose keys we take for our own commands or that would change the text
-// behind our back (case changes, line transposes, its own undo and paste).
-constexpr std::array removedCommands{
-    QsciCommand::LineCut,
-    QsciCommand::LineDelete,
-    QsciCommand::LineTranspose,
-    QsciCommand::LineDuplicate,
-    QsciCommand::SelectionDuplicate,
-    QsciCommand::SelectionLowerCase,
-    QsciCommand::SelectionUpperCase,
-    QsciCommand::LineCopy,
-    QsciCommand::Undo,
-    QsciCommand::Redo,
-    QsciCommand::Paste,
-    QsciCommand::SelectionCut,
-    QsciCommand::Newline,
-    QsciCommand::Tab,
-    QsciCommand::Backtab,
-    QsciCommand::Cancel,
-    QsciCommand::Formfeed,
-    QsciCommand::EditToggleOvertype,
-    QsciCommand::ZoomIn,
-    QsciCommand::ZoomOut,
-    QsciCommand::ParaUp,
-    QsciCommand::ParaUpExtend,
-    QsciCommand::ParaDown,
-    QsciCommand::ParaDownExtend,
-    QsciCommand::MoveSelectedLinesUp,
-    QsciCommand::MoveSelectedLinesDown,
-    QsciCommand::VerticalCentreCaret,
-    QsciCommand::ReverseLines,
-};
-
-} // namespace
+#include <algorithm>
 
 QuendrilTextView::QuendrilTextView(QWidget* parent)
     : QsciScintilla(parent)
@@ -113,7 +46,7 @@ QuendrilTextView::QuendrilTextView(QWidget* parent)
     setAutoCompletionSource(AcsNone);
     setCaretLineVisible(false);
     setEolVisibility(false);
-    removeUnwantedKeys();
+    EditorKeyMap::removeScintillaKeys(*standardCommands());
     viewport()->setMouseTracking(true);
 
     onOpenURL = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -143,17 +76,6 @@ QuendrilTextView::~QuendrilTextView() = default;
 long QuendrilTextView::sci(unsigned int message, qsizetype w, qsizetype l) const
 {
     return SendScintilla(message, static_cast<unsigned long>(w), static_cast<long>(l));
-}
-
-void QuendrilTextView::removeUnwantedKeys()
-{
-    for (QsciCommand* command : standardCommands()->commands()) {
-        if (std::find(removedCommands.begin(), removedCommands.end(), command->command()) !=
-            removedCommands.end()) {
-            command->setKey(0);
-            command->setAlternateKey(0);
-        }
-    }
 }
 
 // Change notices. Scintilla tells us before each insertion and deletion; that is where we
@@ -427,7 +349,7 @@ void QuendrilTextView::formatJSON()
     if (range.isEmpty())
         range = {0, text.size()};
     const QStringView old = QStringView(text).mid(range.lower, range.length());
-    if (utf8Length(old) > JSONFormatter::maxPrettyPrintBytes) {
+    if (TextPositions::utf8Length(old) > JSONFormatter::maxPrettyPrintBytes) {
         if (onStatus)
             onStatus(QStringLiteral("Too large to format (over 5 MB)"));
         return;
@@ -563,71 +485,15 @@ void QuendrilTextView::cut()
     m_undo.endGroup();
 }
 
-bool QuendrilTextView::handleBoundKey(QKeyEvent* event)
-{
-    struct Binding {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        void (QuendrilTextView::*action)();
-    };
-    constexpr auto ctrl = Qt::ControlModifier;
-    constexpr auto shift = Qt::ShiftModifier;
-    constexpr auto alt = Qt::AltModifier;
-    static const Binding bindings[] = {
-        {Qt::Key_D, ctrl | shift, &QuendrilTextView::duplicateLine},
-        {Qt::Key_K, ctrl | shift, &QuendrilTextView::deleteLine},
-        {Qt::Key_Up, ctrl | shift, &QuendrilTextView::moveLineUp},
-        {Qt::Key_Down, ctrl | shift, &QuendrilTextView::moveLineDown},
-        {Qt::Key_BracketRight, ctrl, &QuendrilTextView::indentLines},
-        {Qt::Key_BracketLeft, ctrl, &QuendrilTextView::outdentLines},
-        {Qt::Key_J, ctrl | shift, &QuendrilTextView::joinLines},
-        {Qt::Key_Return, ctrl, &QuendrilTextView::insertLineBelow},
-        {Qt::Key_Enter, ctrl, &QuendrilTextView::insertLineBelow},
-        {Qt::Key_Return, ctrl | shift, &QuendrilTextView::insertLineAbove},
-        {Qt::Key_Enter, ctrl | shift, &QuendrilTextView::insertLineAbove},
-        {Qt::Key_L, ctrl, &QuendrilTextView::selectLine},
-        {Qt::Key_J, ctrl | alt, &QuendrilTextView::formatJSON},
-        {Qt::Key_V, ctrl, &QuendrilTextView::paste},
-        {Qt::Key_Insert, shift, &QuendrilTextView::paste},
-        {Qt::Key_V, ctrl | shift, &QuendrilTextView::pasteRaw},
-        {Qt::Key_X, ctrl, &QuendrilTextView::cut},
-        {Qt::Key_Delete, shift, &QuendrilTextView::cut},
-        {Qt::Key_Z, ctrl, &QuendrilTextView::undo},
-        {Qt::Key_Z, ctrl | shift, &QuendrilTextView::redo},
-        {Qt::Key_Y, ctrl, &QuendrilTextView::redo},
-        {Qt::Key_Return, {}, &QuendrilTextView::insertNewline},
-        {Qt::Key_Enter, {}, &QuendrilTextView::insertNewline},
-        {Qt::Key_Return, shift, &QuendrilTextView::insertNewline},
-        {Qt::Key_Tab, {}, &QuendrilTextView::insertTab},
-        {Qt::Key_Backtab, {}, &QuendrilTextView::insertBacktab},
-        {Qt::Key_Backtab, shift, &QuendrilTextView::insertBacktab},
-        {Qt::Key_Escape, {}, &QuendrilTextView::cancelOperation},
-    };
-    const Qt::KeyboardModifiers modifiers =
-        event->modifiers() &
-        (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    for (const Binding& binding : bindings) {
-        if (binding.key == event->key() && binding.modifiers == modifiers) {
-            const bool edits = binding.action != &QuendrilTextView::selectLine &&
-                               binding.action != &QuendrilTextView::cancelOperation;
-            if (edits && isReadOnly())
-                return true;
-            (this->*binding.action)();
-            return true;
-        }
-    }
-    return false;
-}
-
 void QuendrilTextView::keyPressEvent(QKeyEvent* event)
 {
-    if (handleBoundKey(event)) {
+    if (const auto binding = EditorKeyMap::binding(*event)) {
+        if (!binding->edits || !isReadOnly())
+            (this->*binding->action)();
         event->accept();
         return;
     }
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (isPrintable(event->text()) &&
-        !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    if (EditorKeyMap::isTypedText(*event)) {
         // Typed text goes in whole, surrogate pairs and several characters at once included.
         if (!isReadOnly())
             insertTyping(event->text());

@@ -144,8 +144,6 @@ private:
     // Completes the change in progress: the text is in, the storage and the owner follow.
     void finishChange();
     void updateUI(int updated);
-    bool handleBoundKey(QKeyEvent* event);
-    void removeUnwantedKeys();
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
 
     TextPositions m_positions;

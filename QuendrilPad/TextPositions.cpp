@@ -23,6 +23,25 @@ TextPositions::TextPositions(QsciScintillaBase* editor)
 {
 }
 
+qsizetype TextPositions::utf8Length(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80)
+            bytes += 1;
+        else if (unit < 0x800)
+            bytes += 2;
+        else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+                 QChar::isLowSurrogate(text[i + 1].unicode())) {
+            bytes += 4;
+            ++i;
+        } else
+            bytes += 3;
+    }
+    return bytes;
+}
+
 qsizetype TextPositions::unitsIn(const char* bytes, qsizetype length)
 {
     qsizetype units = 0;

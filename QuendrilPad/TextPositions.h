@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QStringView>
 
 class QsciScintillaBase;
 
@@ -23,6 +23,9 @@ public:
 
     // The number of UTF-16 units the UTF-8 bytes encode.
     [[nodiscard]] static qsizetype unitsIn(const char* bytes, qsizetype length);
+    // The number of UTF-8 bytes the text takes; a lone surrogate counts as the three bytes of
+    // the replacement character it becomes.
+    [[nodiscard]] static qsizetype utf8Length(QStringView text);
 
 private:
     // UTF-16 start of a Scintilla line.
