@@ -1,5 +1,6 @@
 #include "QuendrilCore/AddOnRunner.h"
 
+#include "QuendrilCore/FileDescriptor.h"
 #include "QuendrilCore/Result.h"
 
 #include <QDir>
@@ -40,44 +41,9 @@ QString systemText(int code)
     return QString::fromLocal8Bit(::strerror_r(code, buffer, sizeof buffer));
 }
 
-// One owned descriptor.
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    Descriptor(Descriptor&& other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1))
-    {
-    }
-    Descriptor& operator=(Descriptor&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    ~Descriptor() { reset(); }
-
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
 struct Pipe {
-    Descriptor read;
-    Descriptor write;
+    FileDescriptor read;
+    FileDescriptor write;
 };
 
 // Keeps a pipe end off descriptors 0 to 2, so that placing the three ends on 0, 1 and 2 in the
@@ -102,12 +68,12 @@ Result<Pipe, int> makePipe()
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return unexpected(errno);
     Pipe pipe;
-    pipe.read = Descriptor(aboveStandardStreams(fds[0]));
+    pipe.read = FileDescriptor(aboveStandardStreams(fds[0]));
     const int readError = errno;
-    pipe.write = Descriptor(aboveStandardStreams(fds[1]));
-    if (!pipe.read.isOpen())
+    pipe.write = FileDescriptor(aboveStandardStreams(fds[1]));
+    if (!pipe.read.isValid())
         return unexpected(readError);
-    if (!pipe.write.isOpen())
+    if (!pipe.write.isValid())
         return unexpected(errno);
     return pipe;
 }
@@ -256,8 +222,8 @@ private:
 // its pidfd (or a poll every millisecond where pidfds are not available).
 class Run {
 public:
-    Run(pid_t pid, Descriptor input, Descriptor output, Descriptor errors, QByteArray bytes,
-        qsizetype limitBytes)
+    Run(pid_t pid, FileDescriptor input, FileDescriptor output, FileDescriptor errors,
+        QByteArray bytes, qsizetype limitBytes)
         : m_pid(pid)
         , m_input(std::move(input))
         , m_output(std::move(output))
@@ -266,7 +232,7 @@ public:
         , m_limit(limitBytes)
     {
         // Called directly: the library's header for it lacks C linkage for C++ callers.
-        m_exitWatch = Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0)));
+        m_exitWatch = FileDescriptor(static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0)));
         setNonBlocking(m_input.get());
         setNonBlocking(m_output.get());
         setNonBlocking(m_errors.get());
@@ -294,7 +260,7 @@ public:
         }
         // A descendant that keeps a pipe open cannot hold the run longer than this.
         serveUntil(Clock::now() + readerGrace,
-                   [this] { return !m_output.isOpen() && !m_errors.isOpen(); });
+                   [this] { return !m_output.isValid() && !m_errors.isValid(); });
 
         if (m_tooMuch)
             return AddOnRun::tooMuchOutput();
@@ -312,8 +278,8 @@ private:
         while (!done()) {
             pollfd fds[4];
             nfds_t count = 0;
-            auto watch = [&](const Descriptor& fd, short events) {
-                if (fd.isOpen())
+            auto watch = [&](const FileDescriptor& fd, short events) {
+                if (fd.isValid())
                     fds[count++] = pollfd{fd.get(), events, 0};
             };
             watch(m_input, POLLOUT);
@@ -329,7 +295,7 @@ private:
                     return false;
                 wait = *until - now;
             }
-            if (!m_exited && !m_exitWatch.isOpen())
+            if (!m_exited && !m_exitWatch.isValid())
                 wait = std::min<Clock::duration>(wait.value_or(1ms), 1ms);
             timespec timeout{};
             if (wait) {
@@ -429,10 +395,10 @@ private:
     }
 
     pid_t m_pid;
-    Descriptor m_input;
-    Descriptor m_output;
-    Descriptor m_errors;
-    Descriptor m_exitWatch;
+    FileDescriptor m_input;
+    FileDescriptor m_output;
+    FileDescriptor m_errors;
+    FileDescriptor m_exitWatch;
     QByteArray m_bytes;
     qsizetype m_written = 0;
     qsizetype m_limit;

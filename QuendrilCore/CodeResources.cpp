@@ -1,5 +1,6 @@
 #include "QuendrilCore/CodeResources.h"
 
+#include "QuendrilCore/FileDescriptor.h"
 #include "QuendrilCore/Crypto.h"
 
 #include <QFile>
@@ -38,25 +39,6 @@ Error error(Error::Kind kind, const QByteArray& path = {}, int code = 0)
 {
     return Error{kind, QString::fromUtf8(path), code};
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 Result<QByteArray, Error> hashFile(int folder, const char* name, const QByteArray& path)
 {

@@ -1,5 +1,7 @@
 #include "QuendrilPad/FolderWatcher.h"
 
+#include "QuendrilCore/FileDescriptor.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -17,32 +19,6 @@ namespace {
 
 constexpr uint32_t watchedEvents =
     IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB | IN_ONLYDIR;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-
-    int get() const { return m_fd; }
-    bool isValid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // The batch being gathered: each path once, in the order first seen.
 class Batch {

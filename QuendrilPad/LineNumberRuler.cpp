@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 
+#include <algorithm>
 #include <cmath>
 
 LineNumberRuler::LineNumberRuler(QuendrilTextView* textView)
@@ -60,6 +61,21 @@ void LineNumberRuler::applyStyle()
     m_textView->setMarginsFont(m_numberFont);
     m_textView->setMarginsForegroundColor(m_numberColor);
     m_textView->setMarginsBackgroundColor(m_gutterColor);
+}
+
+std::optional<double> LineNumberRuler::numberBaseline(qsizetype lineStart) const
+{
+    if (!m_textView)
+        return std::nullopt;
+    // Scintilla draws every line, and the number beside it, at the line's top plus the extra
+    // ascent plus the largest font ascent, which it truncates to whole pixels.
+    const qsizetype byte = m_textView->positions().toBytes(lineStart);
+    const long top = m_textView->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL,
+                                               static_cast<long>(byte));
+    const long extra = m_textView->SendScintilla(QsciScintillaBase::SCI_GETEXTRAASCENT);
+    const double ascent = std::max(std::floor(QFontMetricsF(m_textFont).ascent()),
+                                   std::floor(QFontMetricsF(m_numberFont).ascent()));
+    return double(top + extra) + ascent;
 }
 
 void LineNumberRuler::setNumberFont(const QFont& font)

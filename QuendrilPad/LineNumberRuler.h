@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QPointer>
 
+#include <optional>
+
 class QuendrilTextView;
 
 // The line numbers beside the text: Scintilla's number margin, styled from the theme, and the
@@ -24,7 +26,13 @@ public:
     void invalidate() { m_linesValid = false; }
     bool isValid() const { return m_linesValid; }
 
+    // The baseline, in the ruler's (the viewport's) coordinates, of the line starting at
+    // `lineStart`; the number of that line is drawn on it. None without a text view.
+    std::optional<double> numberBaseline(qsizetype lineStart) const;
+
     void setNumberFont(const QFont& font);
+    // The font of the text, whose ascent places the baseline.
+    void setTextFont(const QFont& font) { m_textFont = font; }
     void setNumberColor(const QColor& color);
     void setGutterColor(const QColor& color);
     const QFont& numberFont() const { return m_numberFont; }
@@ -42,6 +50,7 @@ private:
     LineIndex m_lines;
     bool m_linesValid = false;
     QFont m_numberFont;
+    QFont m_textFont;
     QColor m_numberColor;
     QColor m_gutterColor;
     bool m_visible = false;

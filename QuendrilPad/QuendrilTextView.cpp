@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -548,6 +549,11 @@ std::optional<FoundLink> QuendrilTextView::link(QPoint point) const
     return found;
 }
 
+bool QuendrilTextView::canPaste() const
+{
+    return !isReadOnly() && pasteboardForPaste && pasteboardForPaste().has_value();
+}
+
 std::unique_ptr<QMenu> QuendrilTextView::makeContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
@@ -576,6 +582,22 @@ void QuendrilTextView::contextMenuEvent(QContextMenuEvent* event)
 void QuendrilTextView::mousePressEvent(QMouseEvent* event)
 {
     m_undo.breakCoalescing();
+    if (event->button() == Qt::MiddleButton) {
+        // The X11 primary selection, pasted where the click is; Scintilla's own middle-click
+        // paste would convert its line endings.
+        const QClipboard* clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && !isReadOnly()) {
+            const QString text = clipboard->text(QClipboard::Selection);
+            const QPoint point = event->position().toPoint();
+            const qsizetype units =
+                m_positions.toUnits(sci(SCI_POSITIONFROMPOINT, point.x(), point.y()));
+            setSelectedRange({units, units});
+            if (!text.isEmpty())
+                insertPlain(text);
+        }
+        event->accept();
+        return;
+    }
     m_pressedLink.reset();
     const bool plain = (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                               Qt::AltModifier | Qt::MetaModifier)) == 0;
@@ -616,6 +638,17 @@ void QuendrilTextView::mouseMoveEvent(QMouseEvent* event)
     else if (m_pointing)
         viewport()->setCursor(Qt::IBeamCursor);
     m_pointing = overLink;
+}
+
+void QuendrilTextView::wheelEvent(QWheelEvent* event)
+{
+    // Scintilla zooms on Ctrl with the wheel; the text size is a setting, so the text is not
+    // zoomed behind its back.
+    if (event->modifiers() & Qt::ControlModifier) {
+        event->ignore();
+        return;
+    }
+    QsciScintilla::wheelEvent(event);
 }
 
 void QuendrilTextView::paintEvent(QPaintEvent* event)

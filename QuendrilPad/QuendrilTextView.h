@@ -98,6 +98,9 @@ public:
 
     // The link under a point of the viewport, if any.
     std::optional<FoundLink> link(QPoint viewportPoint) const;
+    // Whether the pastes can run: the view is editable and the paste source holds plain text.
+    // Menus enable their paste items by it.
+    bool canPaste() const;
     // The right-click menu, built fresh for a click with the current selection.
     std::unique_ptr<QMenu> makeContextMenu();
 
@@ -135,6 +138,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;

@@ -1,5 +1,6 @@
 #include "QuendrilPad/TextViewEditor.h"
 
+#include "QuendrilCore/ColorParser.h"
 #include "QuendrilPad/FindBar.h"
 #include "QuendrilPad/JSONHighlighter.h"
 #include "QuendrilPad/LineNumberRuler.h"
@@ -9,6 +10,7 @@
 
 #include <QFontMetricsF>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -117,6 +119,35 @@ QSizeF TextViewEditor::inset(const Theme& theme)
     return {width, height};
 }
 
+bool TextViewEditor::lightScrollerKnobs(const Theme& theme)
+{
+    const std::optional<RGBA> background = ColorParser::parse(theme.background);
+    if (!background)
+        return true;
+    return 0.299 * background->r + 0.587 * background->g + 0.114 * background->b < 0.5;
+}
+
+// The platform style's scroll bars would keep the desktop's colours beside a themed text, so
+// they are drawn as thin knobs that contrast with the theme's background.
+void TextViewEditor::styleScrollBars(const Theme& theme)
+{
+    const QString knob = lightScrollerKnobs(theme) ? QStringLiteral("rgba(255, 255, 255, 0.35)")
+                                                   : QStringLiteral("rgba(0, 0, 0, 0.35)");
+    const QString track = toColor(Theme::rgba(theme.background)).name(QColor::HexArgb);
+    const QString sheet =
+        QStringLiteral("QScrollBar { background: %1; border: none; margin: 0; }"
+                       "QScrollBar:vertical { width: 12px; }"
+                       "QScrollBar:horizontal { height: 12px; }"
+                       "QScrollBar::handle { background: %2; border-radius: 4px; margin: 2px; }"
+                       "QScrollBar::handle:vertical { min-height: 24px; }"
+                       "QScrollBar::handle:horizontal { min-width: 24px; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+                       "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+            .arg(track, knob);
+    m_textView->verticalScrollBar()->setStyleSheet(sheet);
+    m_textView->horizontalScrollBar()->setStyleSheet(sheet);
+}
+
 void TextViewEditor::apply(const Settings& settings, const Theme& theme)
 {
     m_settings = settings;
@@ -154,6 +185,7 @@ void TextViewEditor::apply(const Settings& settings, const Theme& theme)
     send(QsciScintillaBase::SCI_SETSELALPHA, selection.a < 1
                                                  ? qsizetype(std::lround(selection.a * 255))
                                                  : qsizetype(QsciScintillaBase::SC_ALPHA_NOALPHA));
+    styleScrollBars(theme);
     QPalette palette = view->palette();
     palette.setColor(QPalette::Window, toColor(background));
     palette.setColor(QPalette::Base, toColor(background));
@@ -163,6 +195,7 @@ void TextViewEditor::apply(const Settings& settings, const Theme& theme)
     view->setTabWidth(settings.tabSize);
     send(QsciScintillaBase::SCI_SETTABWIDTH, std::max(1, settings.tabSize));
 
+    m_ruler->setTextFont(font);
     m_ruler->setGutterColor(toColor(background));
     m_ruler->setNumberColor(over(foreground, 0.4, background));
     m_ruler->setNumberFont(

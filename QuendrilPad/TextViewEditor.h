@@ -66,9 +66,12 @@ public:
     void reveal(TextRange range);
     // The text inset of a theme: width and height in pixels.
     static QSizeF inset(const Theme& theme);
+    // Whether the scroll bars get light knobs: on a dark background, or one that does not parse.
+    static bool lightScrollerKnobs(const Theme& theme);
 
 private:
     void willChange(const TextEdit& edit);
+    void styleScrollBars(const Theme& theme);
     void flash(TextRange range);
 
     Settings m_settings;

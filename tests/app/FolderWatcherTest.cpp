@@ -3,7 +3,6 @@
 #include "TempDir.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -64,15 +63,6 @@ private:
     QSet<Qt::HANDLE> m_threads;
 };
 
-void shell(const QString& folder, const QString& script)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-ec"), script});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-}
-
 } // namespace
 
 TEST(FolderWatcher, SeesTheWaysOtherProgramsWriteFiles)
@@ -108,7 +98,7 @@ TEST(FolderWatcher, SeesTheWaysOtherProgramsWriteFiles)
         Batches batches;
         auto watcher = FolderWatcher::create(folder.path(), 100ms, batches.handler());
         ASSERT_TRUE(watcher);
-        shell(folder.path(), row.script);
+        folder.shell(row.script);
         const QStringList seen = batches.waitFor(row.reported);
         for (const QString& path : row.reported)
             EXPECT_TRUE(seen.contains(path))
@@ -131,14 +121,14 @@ TEST(FolderWatcher, BatchesABurstOnOneThreadAndSkipsSubfolders)
     Batches batches;
     auto watcher = FolderWatcher::create(folder.path(), 300ms, batches.handler());
     ASSERT_TRUE(watcher);
-    shell(folder.path(), u"for i in 1 2 3 4 5; do printf $i >> a.txt; printf $i > b.txt; done; "
+    folder.shell(u"for i in 1 2 3 4 5; do printf $i >> a.txt; printf $i > b.txt; done; "
                          "printf x > sub/inner.txt; mkdir sub2"_qs);
     const QStringList seen =
         batches.waitFor({folder.filePath(u"a.txt"_qs), folder.filePath(u"b.txt"_qs)});
     EXPECT_EQ(seen, (QStringList{folder.filePath(u"a.txt"_qs), folder.filePath(u"b.txt"_qs)}));
     EXPECT_EQ(batches.all().size(), 1);
 
-    shell(folder.path(), u"printf y > c.txt"_qs);
+    folder.shell(u"printf y > c.txt"_qs);
     batches.waitFor({folder.filePath(u"c.txt"_qs)});
     EXPECT_EQ(batches.all().size(), 2);
     EXPECT_EQ(batches.threadCount(), 1);

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -59,15 +58,6 @@ std::unique_ptr<Loaded> load(const QString& folder, SheetEncryption encryption)
     EXPECT_TRUE(waitUntil([&] { return raw->count.has_value(); }));
     EXPECT_FALSE(loaded->loader->loading());
     return loaded;
-}
-
-void shell(const QString& folder, const QString& script)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-ec"), script});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }
 
 } // namespace
@@ -154,7 +144,7 @@ TEST(NotebookLoader, FollowsRealWritersIntoTheIndex)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         loaded->changed.clear();
-        shell(folder.path(), row.script);
+        folder.shell(row.script);
         if (row.changed.isEmpty()) {
             // Give a stray event time to arrive.
             QElapsedTimer timer;
@@ -171,7 +161,7 @@ TEST(NotebookLoader, FollowsRealWritersIntoTheIndex)
 
     loaded->loader->stopWatching();
     loaded->changed.clear();
-    shell(folder.path(), u"printf india > a.txt"_qs);
+    folder.shell(u"printf india > a.txt"_qs);
     QThread::msleep(400);
     QCoreApplication::processEvents();
     EXPECT_TRUE(loaded->changed.isEmpty());

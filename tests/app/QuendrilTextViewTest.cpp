@@ -358,9 +358,37 @@ TEST(QuendrilTextView, PastesInsertTextAsCopied)
     }
     ViewFixture empty;
     empty.set(QStringLiteral("a"), {1, 1});
+    EXPECT_FALSE(empty.view.canPaste());
     empty.view.paste();
     EXPECT_EQ(empty.text(), QStringLiteral("a"));
     EXPECT_FALSE(empty.view.undoHistory().canUndo());
+}
+
+TEST(QuendrilTextView, PastesAreEnabledOnlyWithTextIntoAnEditableView)
+{
+    struct Row {
+        const char* name;
+        std::optional<QString> pasteboard;
+        bool readOnly;
+        bool enabled;
+    };
+    const Row rows[] = {
+        {"text", QStringLiteral("x"), false, true},
+        {"empty text still counts", QString(), false, true},
+        {"no text", std::nullopt, false, false},
+        {"read-only", QStringLiteral("x"), true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ViewFixture f;
+        f.set(QStringLiteral("a"), {1, 1});
+        f.pasteboard = row.pasteboard;
+        f.view.setReadOnly(row.readOnly);
+        EXPECT_EQ(f.view.canPaste(), row.enabled);
+        QTest::keyClick(&f.view, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(&f.view, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(f.text() != QStringLiteral("a"), row.enabled && !row.pasteboard->isEmpty());
+    }
 }
 
 TEST(QuendrilTextView, FormatJSONCases)

@@ -1,6 +1,7 @@
 #include "QuendrilPad/QuendrilTextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -76,4 +77,21 @@ TEST(QuendrilTextView, PointingHandOverLinks)
     QTRY_COMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseMove(viewport, pointAt(s.view, s.at("plain")));
     QTRY_COMPARE(viewport->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST(QuendrilTextView, MiddleClickPastesThePrimarySelectionAsItIs)
+{
+    ShownView s;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.view));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    ASSERT_TRUE(clipboard->supportsSelection());
+    const QString selected = QStringLiteral("a\r\nb\rc");
+    clipboard->setText(selected, QClipboard::Selection);
+    QTRY_COMPARE(clipboard->text(QClipboard::Selection), selected);
+    const qsizetype at = s.at("plain");
+    QTest::mouseClick(s.view.viewport(), Qt::MiddleButton, {}, pointAt(s.view, at) - QPoint(3, 0));
+    EXPECT_EQ(s.view.storage(), QString(s.text).insert(at, selected));
+    EXPECT_EQ(s.view.undoHistory().undoActionName(), QStringLiteral("Paste"));
+    s.view.undo();
+    EXPECT_EQ(s.view.storage(), s.text);
 }

@@ -7,7 +7,9 @@
 #include "QuendrilPad/QuendrilTextView.h"
 #include "QuendrilPad/UndoHistory.h"
 
+#include <QImage>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -310,4 +312,136 @@ TEST(TextViewEditor, LoadSetsTextWithoutHistoryOrReports)
     EXPECT_FALSE(f.editor.undoManager().canUndo());
     EXPECT_EQ(f.view().selectedRange(), (TextRange{11, 11}));
     EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH), 11);
+}
+
+namespace {
+
+int lightness(const QImage& image, int x, int y)
+{
+    return qGray(image.pixel(x, y));
+}
+
+// The lowest row of [top, bottom) in columns [left, right) holding a pixel far from `ground`.
+int lowestInkRow(const QImage& image, int left, int right, int top, int bottom, QRgb ground)
+{
+    for (int y = std::min(bottom, image.height()) - 1; y >= std::max(top, 0); --y) {
+        for (int x = std::max(left, 0); x < std::min(right, image.width()); ++x) {
+            if (std::abs(qGray(image.pixel(x, y)) - qGray(ground)) > 40)
+                return y;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(TextViewEditor, ScrollerKnobsContrastWithTheBackground)
+{
+    struct Row {
+        const char* name;
+        QString background;
+        bool light;
+    };
+    const Row rows[] = {
+        {"dark", QStringLiteral("#1B2B34"), true},
+        {"light", QStringLiteral("#FDFDFD"), false},
+        {"middle grey is light enough", QStringLiteral("#808080"), false},
+        {"just below the middle", QStringLiteral("#7F7F7F"), true},
+        {"not a colour", QStringLiteral("nonsense"), true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Theme theme = BuiltInThemes::mariana();
+        theme.background = row.background;
+        EXPECT_EQ(TextViewEditor::lightScrollerKnobs(theme), row.light);
+    }
+    // Drawn: the knob at the top of a long text is lighter than the track below it on a dark
+    // theme, and darker on a light one.
+    for (const bool dark : {true, false}) {
+        SCOPED_TRACE(dark ? "dark theme" : "light theme");
+        Theme theme = dark ? BuiltInThemes::mariana() : BuiltInThemes::light();
+        EditorFixture f;
+        f.editor.apply(Settings{}, theme);
+        f.load(QString(QStringLiteral("line\n")).repeated(400));
+        f.editor.scrollView()->show();
+        QScrollBar* bar = f.view().verticalScrollBar();
+        QTRY_VERIFY(bar->isVisible() && bar->height() > 100);
+        const QImage image = bar->grab().toImage();
+        const int knob = lightness(image, image.width() / 2, 8);
+        const int track = lightness(image, image.width() / 2, image.height() - 8);
+        EXPECT_EQ(knob > track, dark) << "knob " << knob << ", track " << track;
+    }
+}
+
+TEST(TextViewEditor, LineSpacingFollowsTheTheme)
+{
+    EditorFixture f;
+    f.load(QStringLiteral("one\ntwo"));
+    const long single = f.view().SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+    Theme theme = BuiltInThemes::mariana();
+    theme.lineSpacing = 1.6;
+    theme.margin = 56;
+    f.editor.apply(Settings{}, theme);
+    const long spaced = f.view().SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+    EXPECT_NEAR(double(spaced), 1.6 * double(single), 1.0);
+    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_GETMARGINLEFT), 56);
+    EXPECT_EQ(f.editor.storage(), QStringLiteral("one\ntwo"));
+}
+
+TEST(TextViewEditor, WordWrapWrapsAtTheEdgeOrShowsAHorizontalScroller)
+{
+    EditorFixture f;
+    f.editor.scrollView()->show();
+    f.load(QString(QStringLiteral("word ")).repeated(400) + QStringLiteral("\nshort"));
+    Settings settings;
+    settings.wordWrap = true;
+    f.editor.apply(settings, BuiltInThemes::mariana());
+    QTRY_VERIFY(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL) > 1);
+    EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 1UL), 1);
+    EXPECT_FALSE(f.view().horizontalScrollBar()->isVisible());
+    settings.wordWrap = false;
+    f.editor.apply(settings, BuiltInThemes::mariana());
+    QTRY_COMPARE(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL), 1);
+    QTRY_VERIFY(f.view().horizontalScrollBar()->isVisible());
+}
+
+TEST(TextViewEditor, NumbersSitOnTheirLinesBaselines)
+{
+    EditorFixture f;
+    Settings settings;
+    settings.lineNumbers = true;
+    Theme theme = BuiltInThemes::mariana();
+    theme.lineSpacing = 1.4;
+    f.editor.apply(settings, theme);
+    const QString text = QStringLiteral("xx\nxx\n\nxx\n");
+    f.load(text);
+    f.editor.scrollView()->show();
+    QTRY_VERIFY(f.view().isVisible());
+    const QImage image = f.view().viewport()->grab().toImage();
+    const QRgb ground = image.pixel(image.width() - 2, image.height() - 2);
+    const int gutter = f.editor.ruler().thickness();
+    const long height = f.view().SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+    const LineIndex& lines = f.editor.ruler().currentLines();
+    ASSERT_EQ(lines.lineCount(), 5); // the empty last line after the final line feed too
+    for (qsizetype line = 1; line <= lines.lineCount(); ++line) {
+        SCOPED_TRACE(line);
+        const qsizetype start = lines.starts()[line - 1];
+        const std::optional<double> baseline = f.editor.ruler().numberBaseline(start);
+        ASSERT_TRUE(baseline.has_value());
+        const int top = int(f.view().SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL,
+                                                   f.view().positions().toBytes(start)));
+        const int number = lowestInkRow(image, 0, gutter, top, top + int(height), ground);
+        ASSERT_GE(number, 0) << "no number drawn";
+        // The ink of a digit ends on the row just above the baseline.
+        EXPECT_NEAR(number + 1, *baseline, 1.0);
+        const bool empty = start == text.size() || text[start] == QLatin1Char('\n');
+        if (!empty) {
+            const int glyph =
+                lowestInkRow(image, gutter + 1, image.width(), top, top + int(height), ground);
+            EXPECT_NEAR(glyph, number, 1.0);
+        }
+    }
+    settings.lineNumbers = false;
+    f.editor.apply(settings, theme);
+    EXPECT_EQ(f.view().marginWidth(0), 0);
 }

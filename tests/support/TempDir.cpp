@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 QString TempDir::write(const QString& name, const QByteArray& bytes) const
 {
@@ -26,4 +27,13 @@ QString TempDir::mkdir(const QString& name) const
     const QString path = filePath(name);
     EXPECT_TRUE(QDir().mkpath(path)) << path.toStdString();
     return path;
+}
+
+void TempDir::shell(const QString& script) const
+{
+    QProcess process;
+    process.setWorkingDirectory(path());
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-ec"), script});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }

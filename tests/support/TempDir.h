@@ -18,6 +18,9 @@ public:
     QString write(const QString& name, const QByteArray& bytes) const;
     QByteArray read(const QString& name) const;
     QString mkdir(const QString& name) const;
+    // Runs a /bin/sh script (stopping at the first failing command) in this folder, the way
+    // another program would change its files.
+    void shell(const QString& script) const;
 
 private:
     QTemporaryDir m_dir;
