@@ -105,11 +105,9 @@ bool isTypedText(const QKeyEvent& event)
 {
     if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
+    // As Qt's own text editors do: a text that starts printable goes in whole, whatever follows.
     const QString text = event.text();
-    if (text.isEmpty())
-        return false;
-    return std::none_of(text.begin(), text.end(),
-                        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    return !text.isEmpty() && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F;
 }
 
 void removeScintillaKeys(QsciCommandSet& commands)

@@ -26,7 +26,8 @@ struct Binding {
 
 // The binding of a key press, if the editor has one; Keypad and other modifiers are ignored.
 std::optional<Binding> binding(const QKeyEvent& event);
-// Whether the key's text is typed text: printable, with no Ctrl, Alt or Meta held.
+// Whether the key's text is typed text: it starts with a printable character and no Ctrl, Alt or
+// Meta is held.
 bool isTypedText(const QKeyEvent& event);
 // Clears the Scintilla keys the editor replaces.
 void removeScintillaKeys(QsciCommandSet& commands);

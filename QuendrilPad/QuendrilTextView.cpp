@@ -117,6 +117,17 @@ void QuendrilTextView::modified(int position, int type, const char* text, int le
     m_change = std::move(change);
 }
 
+// Whether the change now at [lower, upper) of the text may have made, split or undone a CR LF
+// pair: a CR before it, or a CR at its end with an LF after it. Scintilla's caret never stands
+// between CR and LF, so ordinary typing never meets this.
+bool QuendrilTextView::touchesLineEnd(qsizetype lower, qsizetype upper) const
+{
+    const auto at = [this](qsizetype i, char c) {
+        return i >= 0 && i < m_storage.size() && m_storage[i] == QLatin1Char(c);
+    };
+    return at(lower - 1, '\r') || (at(upper - 1, '\r') && at(upper, '\n'));
+}
+
 void QuendrilTextView::finishChange()
 {
     if (!m_change)
@@ -133,10 +144,14 @@ void QuendrilTextView::finishChange()
             m_undo.recordTextChange({change.units, QString(), change.text});
         }
         m_storage.insert(change.units, change.text);
+        if (touchesLineEnd(change.units, change.units + change.text.size()))
+            m_positions.rebuildIndex();
         if (onDidChangeText)
             onDidChangeText({change.units, change.text.size()}, change.text.size());
     } else {
         m_storage.remove(change.units, change.text.size());
+        if (touchesLineEnd(change.units, change.units))
+            m_positions.rebuildIndex();
         if (onDidChangeText)
             onDidChangeText({change.units, 0}, -change.text.size());
     }
@@ -145,10 +160,37 @@ void QuendrilTextView::finishChange()
 void QuendrilTextView::updateUI(int updated)
 {
     finishChange();
+    if (updated & SC_UPDATE_SELECTION)
+        snapSelectionToCharacters();
     if ((updated & SC_UPDATE_SELECTION) && onSelectionChanged)
         onSelectionChanged();
     if ((updated & (SC_UPDATE_V_SCROLL | SC_UPDATE_H_SCROLL)) && onScrolled)
         onScrolled();
+}
+
+// Scintilla takes the noncharacters U+FDD0 ... U+FDEF, U+FFFE and U+FFFF for invalid bytes and
+// moves the caret into them byte by byte; a caret or anchor inside a character's bytes would let
+// its own editing split the character. Such a position goes to the character's start, or to its
+// end when the caret is moving forward.
+void QuendrilTextView::snapSelectionToCharacters()
+{
+    const long length = sci(SCI_GETLENGTH);
+    const auto inside = [this, length](long position) {
+        return position > 0 && position < length && (sci(SCI_GETCHARAT, position) & 0xC0) == 0x80;
+    };
+    const auto snap = [&](long position, bool forward) {
+        while (inside(position))
+            position += forward ? 1 : -1;
+        return position;
+    };
+    const long caret = sci(SCI_GETCURRENTPOS);
+    const long anchor = sci(SCI_GETANCHOR);
+    const bool forward = caret > m_lastCaretByte;
+    const long snappedCaret = snap(caret, forward);
+    const long snappedAnchor = anchor == caret ? snappedCaret : snap(anchor, anchor > caret);
+    if (snappedCaret != caret || snappedAnchor != anchor)
+        sci(SCI_SETSEL, snappedAnchor, snappedCaret);
+    m_lastCaretByte = snappedCaret;
 }
 
 TextRange QuendrilTextView::selectedRange() const
@@ -163,7 +205,8 @@ void QuendrilTextView::setSelectedRange(TextRange range)
     const qsizetype length = this->length();
     const qsizetype lower = std::clamp<qsizetype>(range.lower, 0, length);
     const qsizetype upper = std::clamp<qsizetype>(range.upper, lower, length);
-    sci(SCI_SETSEL, m_positions.toBytes(lower), m_positions.toBytes(upper));
+    m_lastCaretByte = m_positions.toBytes(upper);
+    sci(SCI_SETSEL, m_positions.toBytes(lower), m_lastCaretByte);
 }
 
 void QuendrilTextView::scrollRangeToVisible(TextRange range)
@@ -476,14 +519,56 @@ void QuendrilTextView::redo()
 
 void QuendrilTextView::cut()
 {
-    if (selectedRange().isEmpty())
+    const TextRange selection = selectedRange();
+    if (selection.isEmpty())
         return;
+    QGuiApplication::clipboard()->setText(textIn(selection));
     m_undo.breakCoalescing();
     m_undo.beginGroup();
     m_undo.setActionName(QStringLiteral("Cut"));
-    QsciScintilla::cut();
-    finishChange();
+    replaceRange(selection, QString());
     m_undo.endGroup();
+    setSelectedRange({selection.lower, selection.lower});
+}
+
+void QuendrilTextView::deleteBackward()
+{
+    TextRange range = selectedRange();
+    if (range.isEmpty()) {
+        const QString& text = storage();
+        const qsizetype caret = range.lower;
+        if (caret == 0)
+            return;
+        const bool pair =
+            caret >= 2 &&
+            ((text[caret - 2] == QLatin1Char('\r') && text[caret - 1] == QLatin1Char('\n')) ||
+             (text[caret - 2].isHighSurrogate() && text[caret - 1].isLowSurrogate()));
+        range = {caret - (pair ? 2 : 1), caret};
+    }
+    m_undo.beginTyping();
+    replaceRange(range, QString());
+    setSelectedRange({range.lower, range.lower});
+    sci(SCI_SCROLLCARET);
+}
+
+void QuendrilTextView::deleteForward()
+{
+    TextRange range = selectedRange();
+    if (range.isEmpty()) {
+        const QString& text = storage();
+        const qsizetype caret = range.lower;
+        if (caret >= text.size())
+            return;
+        const bool pair =
+            caret + 1 < text.size() &&
+            ((text[caret] == QLatin1Char('\r') && text[caret + 1] == QLatin1Char('\n')) ||
+             (text[caret].isHighSurrogate() && text[caret + 1].isLowSurrogate()));
+        range = {caret, caret + (pair ? 2 : 1)};
+    }
+    m_undo.beginTyping();
+    replaceRange(range, QString());
+    setSelectedRange({range.lower, range.lower});
+    sci(SCI_SCROLLCARET);
 }
 
 void QuendrilTextView::keyPressEvent(QKeyEvent* event)
@@ -501,12 +586,31 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    const bool plainOrShift =
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (plainOrShift && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)) {
+        // Scintilla's own Backspace removes one byte of a noncharacter; ours removes characters.
+        if (!isReadOnly())
+            event->key() == Qt::Key_Backspace ? deleteBackward() : deleteForward();
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
         m_undo.beginTyping();
     else
         m_undo.breakCoalescing();
-    QsciScintilla::keyPressEvent(event);
+    if (event->text().size() > 1) {
+        // Scintilla throws on a key event holding more than one character; it gets the key alone.
+        QKeyEvent keyOnly(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                          event->nativeVirtualKey(), event->nativeModifiers(), QString(),
+                          event->isAutoRepeat(), quint16(event->count()));
+        QsciScintilla::keyPressEvent(&keyOnly);
+        event->setAccepted(keyOnly.isAccepted());
+    } else {
+        QsciScintilla::keyPressEvent(event);
+    }
     finishChange();
+    snapSelectionToCharacters();
 }
 
 void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
@@ -605,12 +709,14 @@ void QuendrilTextView::mousePressEvent(QMouseEvent* event)
         m_pressedLink = link(event->position().toPoint());
     QsciScintilla::mousePressEvent(event);
     finishChange();
+    snapSelectionToCharacters();
 }
 
 void QuendrilTextView::mouseReleaseEvent(QMouseEvent* event)
 {
     QsciScintilla::mouseReleaseEvent(event);
     finishChange();
+    snapSelectionToCharacters();
     const std::optional<FoundLink> pressed = std::exchange(m_pressedLink, std::nullopt);
     if (!pressed || event->button() != Qt::LeftButton)
         return;
@@ -630,6 +736,7 @@ void QuendrilTextView::mouseMoveEvent(QMouseEvent* event)
 {
     QsciScintilla::mouseMoveEvent(event); // a drag that moves text deletes it from here
     finishChange();
+    snapSelectionToCharacters();
     if (event->buttons() != Qt::NoButton)
         return;
     const bool overLink = link(event->position().toPoint()).has_value();

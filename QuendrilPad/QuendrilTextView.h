@@ -129,6 +129,10 @@ public Q_SLOTS:
     void undo() override;
     void redo() override;
     void cut() override;
+    // Backspace and Delete: the selection, or else the character before or after the caret (a
+    // CR LF pair and a surrogate pair count as one).
+    void deleteBackward();
+    void deleteForward();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -147,6 +151,8 @@ private:
     void modified(int position, int type, const char* text, int length);
     // Completes the change in progress: the text is in, the storage and the owner follow.
     void finishChange();
+    bool touchesLineEnd(qsizetype lower, qsizetype upper) const;
+    void snapSelectionToCharacters();
     void updateUI(int updated);
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
 
@@ -171,4 +177,5 @@ private:
     bool m_loading = false;
     std::optional<FoundLink> m_pressedLink;
     bool m_pointing = false;
+    long m_lastCaretByte = 0;
 };

@@ -23,6 +23,15 @@ TextPositions::TextPositions(QsciScintillaBase* editor)
 {
 }
 
+void TextPositions::rebuildIndex()
+{
+    // The index is kept while anyone holds it: released and taken again, it is built afresh.
+    sci(m_editor, QsciScintillaBase::SCI_RELEASELINECHARACTERINDEX,
+        QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16);
+    sci(m_editor, QsciScintillaBase::SCI_ALLOCATELINECHARACTERINDEX,
+        QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16);
+}
+
 qsizetype TextPositions::utf8Length(QStringView text)
 {
     qsizetype bytes = 0;

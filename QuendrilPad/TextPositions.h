@@ -21,6 +21,11 @@ public:
     // The length of the text in UTF-16 units.
     [[nodiscard]] qsizetype unitLength() const;
 
+    // Builds Scintilla's UTF-16 line index again. Scintilla leaves it off by some units when a
+    // change makes or splits a CR LF pair (an LF typed after a CR, text put between the two, or
+    // whatever stood between them deleted), so the editor calls this after such a change.
+    void rebuildIndex();
+
     // The number of UTF-16 units the UTF-8 bytes encode.
     [[nodiscard]] static qsizetype unitsIn(const char* bytes, qsizetype length);
     // The number of UTF-8 bytes the text takes; a lone surrogate counts as the three bytes of

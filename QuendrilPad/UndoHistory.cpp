@@ -46,8 +46,12 @@ void UndoHistory::recordTextChange(TextChange change)
     Step& step = target();
     if (!step.actions.empty() && step.actions.back().text &&
         merge(*step.actions.back().text, change)) {
-        // merged
-    } else {
+        // A change that came to nothing (a letter typed, then erased) would leave a step that
+        // undo runs without any visible effect.
+        const TextChange& merged = *step.actions.back().text;
+        if (merged.removed == merged.inserted)
+            step.actions.pop_back();
+    } else if (change.removed != change.inserted) {
         step.actions.push_back(Action{std::move(change), {}});
     }
     if (automatic)

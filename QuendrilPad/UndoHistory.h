@@ -52,6 +52,7 @@ public:
     [[nodiscard]] bool isRedoing() const { return m_state == State::redoing; }
     [[nodiscard]] int groupingLevel() const { return m_level; }
     [[nodiscard]] qsizetype undoCount() const { return qsizetype(m_undo.size()); }
+    [[nodiscard]] qsizetype redoCount() const { return qsizetype(m_redo.size()); }
     // Forgets every step (after a load).
     void removeAllActions();
     // While disabled nothing is recorded.

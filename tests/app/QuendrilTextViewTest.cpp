@@ -99,6 +99,61 @@ TEST(QuendrilTextView, PositionsStayRightAfterEditsWithNoncharacters)
     EXPECT_EQ(view.positions().toUnits(8), 8);
 }
 
+TEST(QuendrilTextView, PositionsStayRightAroundLineEndsAfterAnyEdit)
+{
+    // Every text of up to four of these characters, every insertion of one or two of the
+    // first three and every deletion: Scintilla's own line index goes wrong when CR LF pairs
+    // are made or split, and the conversion must not.
+    const QString alphabet[] = {QStringLiteral("a"), QStringLiteral("\r"), QStringLiteral("\n"),
+                                QStringLiteral("\u00E9")};
+    QStringList texts{QString()};
+    for (qsizetype from = 0; from < texts.size(); ++from) {
+        if (texts[from].size() < 4) {
+            for (const QString& c : alphabet)
+                texts << texts[from] + c;
+        }
+    }
+    QStringList inserts;
+    for (const QString& a :
+         QStringList{QStringLiteral("a"), QStringLiteral("\r"), QStringLiteral("\n")}) {
+        inserts << a;
+        for (const QString& b :
+             QStringList{QStringLiteral("a"), QStringLiteral("\r"), QStringLiteral("\n")})
+            inserts << a + b;
+    }
+    QuendrilTextView view;
+    int failures = 0;
+    const auto check = [&](const QString& what) {
+        const QString& text = view.storage();
+        for (qsizetype i = 0; i <= text.size() && failures < 5; ++i) {
+            const qsizetype bytes = utf8Size(QStringView(text).left(i));
+            if (view.positions().toBytes(i) != bytes || view.positions().toUnits(bytes) != i) {
+                ADD_FAILURE() << what.toStdString() << ": unit " << i;
+                ++failures;
+            }
+        }
+    };
+    for (const QString& text : texts) {
+        for (qsizetype at = 0; at <= text.size(); ++at) {
+            for (const QString& insert : inserts) {
+                view.setWholeText(text);
+                view.replaceRange({at, at}, insert);
+                check(
+                    QStringLiteral("insert %1 at %2 of %3")
+                        .arg(insert.toUtf8().toHex(), QString::number(at), text.toUtf8().toHex()));
+            }
+            for (qsizetype to = at + 1; to <= text.size(); ++to) {
+                view.setWholeText(text);
+                view.replaceRange({at, to}, QString());
+                check(QStringLiteral("delete %1..%2 of %3")
+                          .arg(at)
+                          .arg(to)
+                          .arg(text.toUtf8().toHex()));
+            }
+        }
+    }
+}
+
 TEST(QuendrilTextView, TypedTextArrivesWhole)
 {
     ViewFixture f;
@@ -129,6 +184,87 @@ TEST(QuendrilTextView, BackspaceAndReturnKeepTheTextExact)
     EXPECT_EQ(f.text(), QStringLiteral("a\r\n    b\n   \u2028c"));
     f.view.undo();
     EXPECT_EQ(f.text(), QStringLiteral("a\r\n    b\u2028c"));
+}
+
+TEST(QuendrilTextView, KeysMoveAndDeleteWholeCharacters)
+{
+    // Scintilla takes noncharacters for invalid bytes, one at a time.
+    struct Row {
+        const char* name;
+        QString text;
+        qsizetype caret;
+        std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+        QString expected;
+    };
+    const Qt::KeyboardModifiers none;
+    const Row rows[] = {
+        {"backspace after U+FFFE",
+         QStringLiteral("a\uFFFEb"),
+         2,
+         {{Qt::Key_Backspace, none}},
+         QStringLiteral("ab")},
+        {"backspace after U+FDD0",
+         QStringLiteral("a\uFDD0b"),
+         2,
+         {{Qt::Key_Backspace, none}},
+         QStringLiteral("ab")},
+        {"delete before U+FFFF",
+         QStringLiteral("a\uFFFFb"),
+         1,
+         {{Qt::Key_Delete, none}},
+         QStringLiteral("ab")},
+        {"backspace after a surrogate pair",
+         QStringLiteral("a\U0001F600b"),
+         3,
+         {{Qt::Key_Backspace, none}},
+         QStringLiteral("ab")},
+        {"backspace after CR LF",
+         QStringLiteral("a\r\nb"),
+         3,
+         {{Qt::Key_Backspace, none}},
+         QStringLiteral("ab")},
+        {"delete before CR LF",
+         QStringLiteral("a\r\nb"),
+         1,
+         {{Qt::Key_Delete, none}},
+         QStringLiteral("ab")},
+        {"backspace after a combining mark takes the mark",
+         QStringLiteral("e\u0301"),
+         2,
+         {{Qt::Key_Backspace, none}},
+         QStringLiteral("e")},
+        {"left over U+FFFE, then typing",
+         QStringLiteral("a\uFFFE"),
+         2,
+         {{Qt::Key_Left, none}, {Qt::Key_X, none}},
+         QStringLiteral("ax\uFFFE")},
+        {"shift-left over U+FFFE, then cut",
+         QStringLiteral("a\uFFFEb"),
+         2,
+         {{Qt::Key_Left, Qt::ShiftModifier}, {Qt::Key_X, Qt::ControlModifier}},
+         QStringLiteral("ab")},
+        {"backspace over a selection",
+         QStringLiteral("abc"),
+         3,
+         {{Qt::Key_Left, Qt::ShiftModifier},
+          {Qt::Key_Left, Qt::ShiftModifier},
+          {Qt::Key_Backspace, none}},
+         QStringLiteral("a")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ViewFixture f;
+        f.set(row.text, {row.caret, row.caret});
+        for (const auto& [key, modifiers] : row.keys)
+            QTest::keyClick(&f.view, key, modifiers);
+        EXPECT_EQ(f.text(), row.expected);
+        const qsizetype bytes = f.view.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+        const auto* buffer = reinterpret_cast<const char*>(
+            f.view.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+        EXPECT_EQ(QString::fromUtf8(buffer, bytes), row.expected) << "Scintilla's text";
+        f.view.undo();
+        EXPECT_EQ(f.text(), row.text);
+    }
 }
 
 TEST(QuendrilTextView, EachLineCommandIsOneNamedUndoStep)
@@ -503,4 +639,25 @@ TEST(UndoHistory, CustomStepsJoinTheOpenGroupAndRegisterTheirInverse)
                                 QStringLiteral("did redo")}));
     EXPECT_FALSE(history.canRedo());
     EXPECT_TRUE(history.canUndo());
+}
+
+TEST(UndoHistory, ChangesThatComeToNothingLeaveNoStep)
+{
+    ViewFixture f;
+    f.set(QStringLiteral("ab"), {1, 1});
+    QTest::keyClicks(&f.view, QStringLiteral("x"));
+    QTest::keyClick(&f.view, Qt::Key_Backspace);
+    EXPECT_FALSE(f.view.undoHistory().canUndo());
+    // A selection typed over by the same letter.
+    f.view.setSelectedRange({0, 1});
+    QTest::keyClicks(&f.view, QStringLiteral("a"));
+    EXPECT_EQ(f.text(), QStringLiteral("ab"));
+    EXPECT_FALSE(f.view.undoHistory().canUndo());
+    // Only what changed is undone.
+    QTest::keyClicks(&f.view, QStringLiteral("yz"));
+    QTest::keyClick(&f.view, Qt::Key_Backspace);
+    f.view.undo();
+    EXPECT_EQ(f.text(), QStringLiteral("ab"));
+    f.view.redo();
+    EXPECT_EQ(f.text(), QStringLiteral("ayb"));
 }
