@@ -10,6 +10,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -144,6 +145,7 @@ private:
     // Completes the change in progress: the text is in, the storage and the owner follow.
     void finishChange();
     void updateUI(int updated);
+    void paintDamageNow();
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
 
     TextPositions m_positions;
@@ -167,4 +169,7 @@ private:
     bool m_loading = false;
     std::optional<FoundLink> m_pressedLink;
     bool m_pointing = false;
+    // Milliseconds: keys closer together than this share one paint.
+    static constexpr qint64 immediatePaintInterval = 12;
+    QElapsedTimer m_lastImmediatePaint;
 };
