@@ -100,6 +100,34 @@ int codeStyle(CodeTokenKind kind)
     return JSONHighlighter::plain;
 }
 
+// Styles for one long line: pieces of 8 to maxPiece bytes, each ending where a hash of its last
+// four bytes says so (or at maxPiece), in one of the piece styles, never the same as the piece
+// before. The pieces after an edit fall back into step within a few pieces.
+QByteArray layoutPieces(const char* bytes, qsizetype length, int firstStyle, int maxPiece)
+{
+    QByteArray styles(length, char(firstStyle));
+    quint32 window = 0;
+    qsizetype pieceStart = 0;
+    int previous = -1;
+    const auto finish = [&](qsizetype end) {
+        int style = int((quint32(window) * 2654435761u) >> 30) % 3;
+        if (style == previous)
+            style = (style + 1) % 3;
+        std::fill(styles.begin() + pieceStart, styles.begin() + end, char(firstStyle + style));
+        previous = style;
+        pieceStart = end;
+    };
+    for (qsizetype i = 0; i < length; ++i) {
+        window = (window << 8) | static_cast<unsigned char>(bytes[i]);
+        const qsizetype piece = i + 1 - pieceStart;
+        if (piece >= maxPiece || (piece >= 8 && ((window * 2654435761u) >> 29) == 0))
+            finish(i + 1);
+    }
+    if (pieceStart < length)
+        finish(length);
+    return styles;
+}
+
 } // namespace
 
 JSONHighlighter::JSONHighlighter(QuendrilTextView* textView, const Theme& theme)
@@ -255,6 +283,7 @@ void JSONHighlighter::run()
         m_codeTokens.clear();
         m_tokensValid = true;
         styleLinks(window);
+        prepareLongLines(window);
         m_colored.reset();
         return;
     }
@@ -263,7 +292,73 @@ void JSONHighlighter::run()
     if (m_colored && m_colored->lower <= window.lower && window.upper <= m_colored->upper)
         return;
     colorWindow(window);
+    prepareLongLines(window);
     m_colored = window;
+}
+
+void JSONHighlighter::prepareLongLines()
+{
+    QuendrilTextView* view = m_textView;
+    if (!view)
+        return;
+    const QString& text = view->storage();
+    // A line of more than longLineLimit bytes has more than a third as many UTF-16 units; the
+    // candidates found by line feeds alone are checked against Scintilla's own lines.
+    const qsizetype candidate = longLineLimit / 3;
+    if (text.size() <= candidate)
+        return;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        if (end - start > candidate)
+            prepareLongLines(TextRange{start, end});
+        start = end + 1;
+    }
+}
+
+void JSONHighlighter::prepareLongLines(TextRange window)
+{
+    QuendrilTextView* view = m_textView;
+    prepareLongLines(
+        sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, view->positions().toBytes(window.lower)),
+        sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, view->positions().toBytes(window.upper)));
+}
+
+void JSONHighlighter::prepareLongLines(long firstLine, long lastLine)
+{
+    QuendrilTextView* view = m_textView;
+    lastLine = std::min(lastLine, sci(view, QsciScintillaBase::SCI_GETLINECOUNT) - 1);
+    qsizetype longBytes = 0;
+    for (long line = std::max(0L, firstLine); line <= lastLine; ++line) {
+        const long start = sci(view, QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+        const long length = sci(view, QsciScintillaBase::SCI_GETLINEENDPOSITION, line) - start;
+        if (length <= longLineLimit)
+            continue;
+        longBytes += length;
+        const char* bytes =
+            reinterpret_cast<const char*>(sci(view, QsciScintillaBase::SCI_GETRANGEPOINTER, start,
+                                              length));
+        const QByteArray styles = layoutPieces(bytes, length, layoutPieceFirst, maxLayoutPiece);
+        sci(view, QsciScintillaBase::SCI_STARTSTYLING, start, 0);
+        view->SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX,
+                            static_cast<unsigned long>(styles.size()), styles.constData());
+        for (int indicator : {linkUnderlineIndicator, linkColorIndicator}) {
+            sci(view, QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
+            sci(view, QsciScintillaBase::SCI_INDICATORCLEARRANGE, start, length);
+        }
+    }
+    // The cache is two-way associative: room for about twice the pieces, grown, never shrunk
+    // (a new size empties it).
+    const qsizetype wanted = std::min<qsizetype>(qsizetype(1) << 20, longBytes / 8);
+    if (wanted > m_positionCacheSize) {
+        qsizetype size = 1024;
+        while (size < wanted)
+            size *= 2;
+        sci(view, QsciScintillaBase::SCI_SETPOSITIONCACHE, size);
+        m_positionCacheSize = size;
+    }
 }
 
 void JSONHighlighter::colorWindow(TextRange window)

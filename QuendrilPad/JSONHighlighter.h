@@ -32,6 +32,9 @@ public:
         codeCommand,
         codeComment,
         codeVariable,
+        // Plain-looking styles that cut very long lines into short pieces (below).
+        layoutPieceFirst,
+        layoutPieceLast = layoutPieceFirst + 2,
         styleCount
     };
     // Indicators: the link's underline and its colour.
@@ -39,6 +42,13 @@ public:
     static constexpr int linkColorIndicator = 9;
     // Sheets longer than this get links only.
     static constexpr qsizetype largeTextLimit = 5'000'000;
+    // Lines longer than this (UTF-8 bytes) get no colours or links. Scintilla lays out a whole
+    // line on every change of it and caches the widths of pieces under 30 bytes of one style
+    // only, so such a line is cut into pieces of 8 to 24 bytes in plain-looking styles; where a
+    // piece ends depends only on the few bytes before it, so after an edit all pieces but those
+    // at the edit are the same and their widths come from the cache.
+    static constexpr qsizetype longLineLimit = 20'000;
+    static constexpr int maxLayoutPiece = 24;
 
     JSONHighlighter(QuendrilTextView* textView, const Theme& theme);
 
@@ -56,6 +66,9 @@ public:
     bool isPending() const { return m_pending.isActive(); }
     // The visible range of the view in UTF-16 units.
     TextRange visibleRange() const;
+    // Cuts every long line of the view's text into pieces; a load does this before anything
+    // lays the text out, so that not even the first layout of a long line goes without them.
+    void prepareLongLines();
 
 private:
     void tokenize();
@@ -63,6 +76,8 @@ private:
     void styleLinks(TextRange window);
     void clearStyles(TextRange range);
     void defineStyles();
+    void prepareLongLines(TextRange window);
+    void prepareLongLines(long firstLine, long lastLine);
 
     QPointer<QuendrilTextView> m_textView;
     Theme m_theme;
@@ -71,4 +86,5 @@ private:
     bool m_tokensValid = false;
     std::optional<TextRange> m_colored;
     QTimer m_pending;
+    qsizetype m_positionCacheSize = 1024;
 };

@@ -584,6 +584,7 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
         if (!isReadOnly())
             insertTyping(event->text());
         event->accept();
+        paintDamageNow();
         return;
     }
     const bool plainOrShift =
@@ -593,6 +594,7 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
         if (!isReadOnly())
             event->key() == Qt::Key_Backspace ? deleteBackward() : deleteForward();
         event->accept();
+        paintDamageNow();
         return;
     }
     if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
@@ -611,6 +613,22 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
     }
     finishChange();
     snapSelectionToCharacters();
+    paintDamageNow();
+}
+
+// Shows a handled key at once: what the key damaged is painted and flushed now, instead of when
+// the event loop next reaches the posted update request. Keys coming faster than a frame are
+// left to the posted, coalesced update, so a burst of keys is not painted key by key.
+void QuendrilTextView::paintDamageNow()
+{
+    if (m_lastImmediatePaint.isValid() && m_lastImmediatePaint.elapsed() < immediatePaintInterval)
+        return;
+    QWidget* top = window();
+    if (!top->isVisible())
+        return;
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(top, &request);
+    m_lastImmediatePaint.start();
 }
 
 void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
@@ -624,6 +642,7 @@ void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
             setSelectedRange({from, from + event->replacementLength()});
         }
         insertTyping(event->commitString());
+        paintDamageNow();
     }
     event->accept();
 }

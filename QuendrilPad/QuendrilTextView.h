@@ -10,6 +10,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -154,6 +155,7 @@ private:
     bool touchesLineEnd(qsizetype lower, qsizetype upper) const;
     void snapSelectionToCharacters();
     void updateUI(int updated);
+    void paintDamageNow();
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
 
     TextPositions m_positions;
@@ -178,4 +180,7 @@ private:
     std::optional<FoundLink> m_pressedLink;
     bool m_pointing = false;
     long m_lastCaretByte = 0;
+    // Milliseconds: keys closer together than this share one paint.
+    static constexpr qint64 immediatePaintInterval = 12;
+    QElapsedTimer m_lastImmediatePaint;
 };

@@ -241,6 +241,7 @@ void TextViewEditor::load(const QString& text, qsizetype caret, double scrollY)
         view->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE,
                             static_cast<unsigned long>(QsciScintillaBase::SC_WRAP_NONE));
     view->setWholeText(text);
+    m_highlighter->prepareLongLines();
     if (wrap != QsciScintillaBase::SC_WRAP_NONE)
         view->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, static_cast<unsigned long>(wrap));
     m_ruler->invalidate();
