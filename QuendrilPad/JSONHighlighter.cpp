@@ -193,23 +193,15 @@ TextRange JSONHighlighter::visibleRange() const
     QuendrilTextView* view = m_textView;
     if (!view)
         return {};
-    // Corners of the viewport rather than whole lines, so that one very long line does not
-    // make the whole line "visible".
+    // The corners of the viewport, not whole lines: the part of a very long line beside or below
+    // the view is not visible, and the window grows by at least 20,000 units on each side anyway.
     const QRect area = view->viewport()->rect();
     const long first = sci(view, QsciScintillaBase::SCI_POSITIONFROMPOINT, 0, 0);
     const long last =
         sci(view, QsciScintillaBase::SCI_POSITIONFROMPOINT, area.width(), area.height());
-    const long firstLine = sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, first);
-    const long lastLine = sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, last);
-    long from = first;
-    long to = last;
-    if (lastLine > firstLine) {
-        from = std::min(first, sci(view, QsciScintillaBase::SCI_POSITIONFROMLINE, firstLine));
-        to = std::max(last, sci(view, QsciScintillaBase::SCI_GETLINEENDPOSITION, lastLine));
-    }
-    const qsizetype lower = view->positions().toUnits(from);
-    const qsizetype upper = view->positions().toUnits(to);
-    return {lower, std::max(lower, upper)};
+    const qsizetype lower = view->positions().toUnits(std::min(first, last));
+    const qsizetype upper = view->positions().toUnits(std::max(first, last));
+    return {lower, upper};
 }
 
 void JSONHighlighter::clearStyles(TextRange range)
@@ -277,7 +269,10 @@ void JSONHighlighter::run()
     const TextRange window{std::max<qsizetype>(0, visible.lower - grow),
                            std::min<qsizetype>(n, visible.upper + grow)};
     if (n > largeTextLimit) {
-        const bool whole = !m_tokens.isEmpty() || !m_codeTokens.isEmpty() || !m_tokensValid;
+        // Colours of JSON or code exist only while the sheet was smaller; without them a clear of
+        // the window is enough, and clearing millions of units after every edit would stall
+        // typing for a quarter of a second.
+        const bool whole = !m_tokens.isEmpty() || !m_codeTokens.isEmpty();
         clearStyles(whole ? TextRange{0, n} : window);
         m_tokens.clear();
         m_codeTokens.clear();

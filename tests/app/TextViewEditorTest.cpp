@@ -215,6 +215,24 @@ TEST(TextViewEditor, LargeSheetsGetLinksOnly)
     f.editor.highlighter().run();
     EXPECT_EQ(f.styleAt(1), JSONHighlighter::plain);
     EXPECT_TRUE(f.linkAt(8));
+
+    // A sheet coloured while small loses its colours everywhere once it grows past the limit,
+    // also where the view no longer is.
+    QString small = QStringLiteral("[1, 2]\n");
+    for (int i = 0; i < 20'000; ++i)
+        small += QStringLiteral("filler\n");
+    f.editor.scrollView()->show();
+    f.load(small);
+    f.editor.highlighter().run();
+    ASSERT_EQ(f.styleAt(1), JSONHighlighter::jsonNumber);
+    f.view().setSelectedRange({small.size(), small.size()});
+    f.view().SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+    ASSERT_GT(f.editor.highlighter().visibleRange().lower, 100'000);
+    f.editor.highlighter().run();
+    f.view().replaceRange({small.size(), small.size()},
+                          QStringLiteral("more text\n").repeated(600'000));
+    f.editor.highlighter().run();
+    EXPECT_EQ(f.styleAt(1), JSONHighlighter::plain);
 }
 
 TEST(TextViewEditor, CaretLineAndColumnAndGoToLine)
