@@ -175,6 +175,25 @@ public:
         std::memcpy(m_cursor, units, size_t(count) * sizeof(Unit));
         m_cursor += count;
     }
+    // Most tokens are short: they are copied as two 16-byte blocks, which may write into the
+    // slack past the end and read past the token where the input goes on that far.
+    void putToken(const Unit* units, qsizetype count, const Unit* inputEnd)
+    {
+#ifdef __SSE2__
+        if (count <= slack && inputEnd - units >= slack) {
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+            const __m128i second =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + slack / 2));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_cursor), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_cursor + slack / 2), second);
+            m_cursor += count;
+            return;
+        }
+#else
+        Q_UNUSED(inputEnd);
+#endif
+        put(units, count);
+    }
     void putSpaces(qsizetype count)
     {
         if constexpr (sizeof(Unit) == 1) {
@@ -194,11 +213,14 @@ public:
 private:
     void allocate(qsizetype capacity)
     {
-        m_text.resize(capacity);
+        m_text.resize(capacity + slack);
         m_begin = reinterpret_cast<Unit*>(m_text.data());
         m_end = m_begin + capacity;
         adviseHugePages(m_begin, capacity * qsizetype(sizeof(Unit)));
     }
+
+    // Units allocated past the end for putToken.
+    static constexpr qsizetype slack = 32 / sizeof(Unit);
 
     typename PrettyText<Unit>::Type m_text;
     Unit* m_begin = nullptr;
@@ -284,7 +306,7 @@ prettyPrintTrimmed(const Unit* const input, qsizetype length, qsizetype trimmedB
             case JSONTokenKind::literal:
                 if (!out.reserve(end - start))
                     return false;
-                out.put(input + start, end - start);
+                out.putToken(input + start, end - start, input + length);
                 return true;
             }
             return false;
