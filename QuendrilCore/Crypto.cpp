@@ -117,37 +117,70 @@ std::optional<QByteArray> seal(QByteArrayView key, QByteArrayView plaintext,
     return sealWithNonce(key, *nonce, plaintext, additionalData);
 }
 
+namespace {
+
+// Opens the box's ciphertext into `out`, which may be the ciphertext itself (OpenSSL allows
+// exactly that overlap). Whatever was written is wiped when the tag does not match.
+bool openInto(QByteArrayView key, const unsigned char* nonce, const unsigned char* ciphertext,
+              qsizetype cipherLength, const unsigned char* tag, QByteArrayView additionalData,
+              unsigned char* out)
+{
+    EVP_CIPHER_CTX* context = cipherContext();
+    if (!context || !aes256gcm())
+        return false;
+    int length = 0;
+    if (EVP_DecryptInit_ex2(context, aes256gcm(), bytes(key), nonce, nullptr) != 1)
+        return false;
+    if (!additionalData.isEmpty() &&
+        EVP_DecryptUpdate(context, nullptr, &length, bytes(additionalData), int(additionalData.size())) != 1)
+        return false;
+    if (EVP_DecryptUpdate(context, out, &length, ciphertext, int(cipherLength)) != 1) {
+        wipe(out, size_t(cipherLength));
+        return false;
+    }
+    if (EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_GCM_SET_TAG, int(tagSize),
+                            const_cast<unsigned char*>(tag)) != 1) {
+        wipe(out, size_t(cipherLength));
+        return false;
+    }
+    int finalLength = 0;
+    if (EVP_DecryptFinal_ex(context, out + length, &finalLength) != 1) {
+        wipe(out, size_t(cipherLength));
+        return false;
+    }
+    return true;
+}
+
+bool canOpen(QByteArrayView key, qsizetype combinedSize, QByteArrayView additionalData)
+{
+    return key.size() == keySize && combinedSize >= nonceSize + tagSize &&
+           fitsInt(combinedSize) && fitsInt(additionalData.size());
+}
+
+} // namespace
+
 std::optional<QByteArray> open(QByteArrayView key, QByteArrayView combined,
                                QByteArrayView additionalData)
 {
-    if (key.size() != keySize || combined.size() < nonceSize + tagSize || !fitsInt(combined.size()) ||
-        !fitsInt(additionalData.size()))
+    if (!canOpen(key, combined.size(), additionalData))
         return std::nullopt;
-    EVP_CIPHER_CTX* context = cipherContext();
-    if (!context || !aes256gcm())
-        return std::nullopt;
-
     const qsizetype cipherLength = combined.size() - nonceSize - tagSize;
     const unsigned char* in = bytes(combined);
     QByteArray plaintext(cipherLength, Qt::Uninitialized);
-    auto* out = reinterpret_cast<unsigned char*>(plaintext.data());
-    int length = 0;
-    if (EVP_DecryptInit_ex2(context, aes256gcm(), bytes(key), in, nullptr) != 1)
+    if (!openInto(key, in, in + nonceSize, cipherLength, in + nonceSize + cipherLength,
+                  additionalData, reinterpret_cast<unsigned char*>(plaintext.data())))
         return std::nullopt;
-    if (!additionalData.isEmpty() &&
-        EVP_DecryptUpdate(context, nullptr, &length, bytes(additionalData), int(additionalData.size())) != 1)
-        return std::nullopt;
-    if (EVP_DecryptUpdate(context, out, &length, in + nonceSize, int(cipherLength)) != 1)
-        return std::nullopt;
-    if (EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_GCM_SET_TAG, int(tagSize),
-                            const_cast<unsigned char*>(in + nonceSize + cipherLength)) != 1)
-        return std::nullopt;
-    int finalLength = 0;
-    if (EVP_DecryptFinal_ex(context, out + length, &finalLength) != 1) {
-        wipe(plaintext);
-        return std::nullopt;
-    }
     return plaintext;
+}
+
+bool openInPlace(QByteArrayView key, char* combined, qsizetype size, QByteArrayView additionalData)
+{
+    if (!canOpen(key, size, additionalData))
+        return false;
+    const qsizetype cipherLength = size - nonceSize - tagSize;
+    auto* box = reinterpret_cast<unsigned char*>(combined);
+    return openInto(key, box, box + nonceSize, cipherLength, box + nonceSize + cipherLength,
+                    additionalData, box + nonceSize);
 }
 
 struct Sha256::Context {

@@ -37,6 +37,12 @@ inline constexpr qsizetype tagSize = 16;
 [[nodiscard]] std::optional<QByteArray> open(QByteArrayView key, QByteArrayView combined,
                                              QByteArrayView additionalData);
 
+// The same, where the box lies: the plaintext is written over the ciphertext, so it starts
+// `nonceSize` bytes into `combined`. On false nothing of the plaintext is left there. The
+// additional data may sit in the same buffer, outside the box.
+[[nodiscard]] bool openInPlace(QByteArrayView key, char* combined, qsizetype size,
+                               QByteArrayView additionalData);
+
 // Incremental SHA-256.
 //   Crypto::Sha256 digest; digest.update(part1); digest.update(part2); QByteArray d = digest.finalize();
 class Sha256 {

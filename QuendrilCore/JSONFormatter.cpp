@@ -10,6 +10,9 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 static_assert(JSONFormatter::maxDepth == JSONGrammar::maxDepth);
 
@@ -82,16 +85,36 @@ QByteArrayView trimmedUTF8(QByteArrayView utf8)
 qsizetype utf8Length(const char16_t* units, qsizetype count)
 {
     qsizetype bytes = count;
-    for (qsizetype i = 0; i < count; ++i) {
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Per unit, the bytes beyond the first are 2 + (ASCII ? -1 : 0) + (below U+0800 ? -1 : 0)
+    // + (surrogate ? -1 : 0); the comparisons give those -1s, summed in 16-bit lanes (at most
+    // -2 a step, so 8,192 steps fit) and widened now and then.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i asciiBits = _mm_set1_epi16(short(0xff80));
+    const __m128i highBits = _mm_set1_epi16(short(0xf800));
+    const __m128i surrogate = _mm_set1_epi16(short(0xd800));
+    const __m128i ones = _mm_set1_epi16(1);
+    while (count - i >= 8) {
+        const qsizetype steps = std::min<qsizetype>((count - i) / 8, 8192);
+        __m128i sum = zero;
+        for (qsizetype step = 0; step < steps; ++step, i += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+            const __m128i high = _mm_and_si128(v, highBits);
+            sum = _mm_add_epi16(sum, _mm_cmpeq_epi16(_mm_and_si128(v, asciiBits), zero));
+            sum = _mm_add_epi16(sum, _mm_cmpeq_epi16(high, zero));
+            sum = _mm_add_epi16(sum, _mm_cmpeq_epi16(high, surrogate));
+        }
+        alignas(16) qint32 lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_madd_epi16(sum, ones));
+        bytes += 2 * 8 * steps + qsizetype(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+    }
+#endif
+    for (; i < count; ++i) {
         const char16_t c = units[i];
         bytes += qsizetype(c >= 0x80) + qsizetype(c >= 0x800) - qsizetype((c & 0xf800) == 0xd800);
     }
     return bytes;
-}
-
-qsizetype utf8Length(const char*, qsizetype count)
-{
-    return count;
 }
 
 // A fresh buffer of many megabytes costs a page fault every 4 KiB as it is first written,
@@ -119,35 +142,31 @@ template <> struct PrettyText<char16_t> {
     using Type = QString;
 };
 
-// The output of one pretty-print, which refuses to grow past the output limit. The limit counts
-// UTF-8 bytes whatever the unit, so that both paths accept and refuse the same texts.
+// The output of one pretty-print, which refuses to grow past a limit in units. The output
+// limit counts UTF-8 bytes whatever the unit; the caller turns it into units (see below).
 template <typename Unit> class PrettyOutput {
 public:
-    PrettyOutput(qsizetype initialCapacity, qsizetype limit)
-        : m_limit(limit)
+    PrettyOutput(qsizetype initialCapacity, qsizetype unitLimit)
+        : m_limit(std::max<qsizetype>(unitLimit, 0))
     {
-        allocate(std::min(initialCapacity, limit));
+        allocate(std::min(initialCapacity, m_limit));
         m_cursor = m_begin;
     }
 
-    // Makes room for `count` more units that take `bytes` bytes of UTF-8; false when the output
-    // would pass the limit. A unit takes at least one byte, so the limit also bounds the units.
-    bool reserve(qsizetype count, qsizetype bytes)
+    // Makes room for `count` more units; false when the output would pass the limit.
+    bool reserve(qsizetype count)
     {
-        if (bytes > m_limit - m_bytes)
+        const qsizetype used = m_cursor - m_begin;
+        if (count > m_limit - used)
             return false;
-        m_bytes += bytes;
         if (m_end - m_cursor >= count)
             return true;
-        const qsizetype used = m_cursor - m_begin;
         const qsizetype capacity =
             std::min(m_limit, std::max<qsizetype>(2 * (m_end - m_begin), used + count));
         allocate(capacity);
         m_cursor = m_begin + used;
         return true;
     }
-    // Room for ASCII, one byte a unit.
-    bool reserve(qsizetype count) { return reserve(count, count); }
 
     // The writers below assume the room was reserved.
     void put(char c) { *m_cursor++ = Unit(c); }
@@ -155,6 +174,25 @@ public:
     {
         std::memcpy(m_cursor, units, size_t(count) * sizeof(Unit));
         m_cursor += count;
+    }
+    // Most tokens are short: they are copied as two 16-byte blocks, which may write into the
+    // slack past the end and read past the token where the input goes on that far.
+    void putToken(const Unit* units, qsizetype count, const Unit* inputEnd)
+    {
+#ifdef __SSE2__
+        if (count <= slack && inputEnd - units >= slack) {
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+            const __m128i second =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + slack / 2));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_cursor), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_cursor + slack / 2), second);
+            m_cursor += count;
+            return;
+        }
+#else
+        Q_UNUSED(inputEnd);
+#endif
+        put(units, count);
     }
     void putSpaces(qsizetype count)
     {
@@ -175,17 +213,19 @@ public:
 private:
     void allocate(qsizetype capacity)
     {
-        m_text.resize(capacity);
+        m_text.resize(capacity + slack);
         m_begin = reinterpret_cast<Unit*>(m_text.data());
         m_end = m_begin + capacity;
         adviseHugePages(m_begin, capacity * qsizetype(sizeof(Unit)));
     }
 
+    // Units allocated past the end for putToken.
+    static constexpr qsizetype slack = 32 / sizeof(Unit);
+
     typename PrettyText<Unit>::Type m_text;
     Unit* m_begin = nullptr;
     Unit* m_cursor = nullptr;
     Unit* m_end = nullptr;
-    qsizetype m_bytes = 0;
     qsizetype m_limit;
 };
 
@@ -197,8 +237,13 @@ prettyPrintTrimmed(const Unit* const input, qsizetype length, qsizetype trimmedB
 {
     const qsizetype limit = std::clamp(20 * trimmedBytes, qsizetype(4'000'000),
                                        JSONFormatter::maxPrettyPrintOutputBytes);
+    // Everything outside strings is ASCII, and every string is copied once, so a complete
+    // output takes exactly its units plus the input's bytes beyond one a unit. Output units past
+    // the limit less those bytes therefore mean a result over the limit: the outcome is that of
+    // counting the output's bytes, without counting them.
+    const qsizetype unitLimit = limit - (trimmedBytes - length);
     const qsizetype width = std::max(indent, 0);
-    PrettyOutput<Unit> out(2 * length, limit);
+    PrettyOutput<Unit> out(2 * length, unitLimit);
     JSONGrammar grammar;
     qsizetype depth = 0;
     char pending = 0; // an opening bracket not written yet, so that "{}" and "[]" stay together
@@ -257,15 +302,11 @@ prettyPrintTrimmed(const Unit* const input, qsizetype length, qsizetype trimmedB
                 out.put(',');
                 return newline();
             case JSONTokenKind::string:
-                if (!out.reserve(end - start, utf8Length(input + start, end - start)))
-                    return false;
-                out.put(input + start, end - start);
-                return true;
             case JSONTokenKind::number:
             case JSONTokenKind::literal:
                 if (!out.reserve(end - start))
                     return false;
-                out.put(input + start, end - start);
+                out.putToken(input + start, end - start, input + length);
                 return true;
             }
             return false;
@@ -328,14 +369,19 @@ std::optional<QString> prettyPrint(QStringView text, int indent)
     // A UTF-16 unit takes one to three bytes of UTF-8.
     if (text.size() > maxPrettyPrintBytes)
         return std::nullopt;
-    if (3 * text.size() > maxPrettyPrintBytes &&
-        utf8Length(text.utf16(), text.size()) > maxPrettyPrintBytes)
-        return std::nullopt;
     const QStringView trimmed = text.trimmed();
     if (trimmed.isEmpty() || (trimmed.front() != u'{' && trimmed.front() != u'['))
         return std::nullopt;
-    return prettyPrintTrimmed(trimmed.utf16(), trimmed.size(),
-                              utf8Length(trimmed.utf16(), trimmed.size()), indent);
+    const qsizetype trimmedBytes = utf8Length(trimmed.utf16(), trimmed.size());
+    if (3 * text.size() > maxPrettyPrintBytes) {
+        const qsizetype before = trimmed.utf16() - text.utf16();
+        const qsizetype after = text.size() - before - trimmed.size();
+        const qsizetype bytes = utf8Length(text.utf16(), before) + trimmedBytes +
+                                utf8Length(trimmed.utf16() + trimmed.size(), after);
+        if (bytes > maxPrettyPrintBytes)
+            return std::nullopt;
+    }
+    return prettyPrintTrimmed(trimmed.utf16(), trimmed.size(), trimmedBytes, indent);
 }
 
 } // namespace JSONFormatter

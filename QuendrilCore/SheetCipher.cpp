@@ -113,18 +113,39 @@ Result<QByteArray, SheetCipherError> SheetCipher::encrypt(QStringView text) cons
     return QByteArray(parts->prefix + parts->box);
 }
 
-Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArrayView data) const
+std::optional<SheetCipherError> SheetCipher::refusal(QByteArrayView data) const
 {
     if (!isEncrypted(data) || data.size() < minimumLength || data[versionOffset] != formatVersion)
-        return unexpected(SheetCipherError::damaged);
-    const std::optional<QByteArray> id = keyIDOf(data);
-    if (!id || m_keyID.size() != keyIDLength || *id != m_keyID)
-        return unexpected(SheetCipherError::wrongKey);
+        return SheetCipherError::damaged;
+    if (m_keyID.size() != keyIDLength || data.sliced(versionOffset + 1, keyIDLength) != m_keyID)
+        return SheetCipherError::wrongKey;
+    return std::nullopt;
+}
+
+Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArrayView data) const
+{
+    if (const std::optional<SheetCipherError> error = refusal(data))
+        return unexpected(*error);
     std::optional<QByteArray> plain =
         Crypto::open(m_key, data.sliced(prefixLength), data.first(prefixLength));
     if (!plain)
         return unexpected(SheetCipherError::damaged);
     std::optional<QString> text = decodeUtf8(*plain);
+    if (!text)
+        return unexpected(SheetCipherError::damaged);
+    return std::move(*text);
+}
+
+Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArray&& file) const
+{
+    if (const std::optional<SheetCipherError> error = refusal(file))
+        return unexpected(*error);
+    char* const box = file.data() + prefixLength;
+    const qsizetype boxSize = file.size() - prefixLength;
+    if (!Crypto::openInPlace(m_key, box, boxSize, QByteArrayView(file.constData(), prefixLength)))
+        return unexpected(SheetCipherError::damaged);
+    std::optional<QString> text = decodeUtf8(
+        QByteArrayView(box + Crypto::nonceSize, boxSize - Crypto::nonceSize - Crypto::tagSize));
     if (!text)
         return unexpected(SheetCipherError::damaged);
     return std::move(*text);

@@ -64,10 +64,15 @@ public:
     // gives `damaged`; a key identifier other than ours gives `wrongKey`; a box that does not
     // open, or opened bytes that are not UTF-8, give `damaged`.
     [[nodiscard]] Result<QString, SheetCipherError> decrypt(QByteArrayView data) const;
+    // The same, opening the file where it lies instead of in a copy; `file` is used up.
+    [[nodiscard]] Result<QString, SheetCipherError> decrypt(QByteArray&& file) const;
 
     bool operator==(const SheetCipher&) const = default;
 
 private:
+    // The error of a file that cannot be ours, checked before anything is opened.
+    [[nodiscard]] std::optional<SheetCipherError> refusal(QByteArrayView data) const;
+
     QByteArray m_key;
     QByteArray m_keyID;
 };

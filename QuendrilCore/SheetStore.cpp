@@ -18,7 +18,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <numeric>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -163,11 +164,26 @@ Result<QByteArray, int> writeTemporary(const SheetStore::SystemCalls& system, in
 
 } // namespace
 
-struct SheetStore::Entry {
-    QByteArray name;
-    qint64 size;
-    qint64 msecs;
-    QDateTime date;
+// A scan's sheets, newest first. The names sit back to back in one buffer, so that a folder of
+// tens of thousands of sheets costs no allocation per entry until the caller's own lists.
+struct SheetStore::Listing {
+    struct Item {
+        qint64 msecs; // the sheet's date
+        qint64 size;
+        qsizetype nameOffset;
+        qsizetype nameLength;
+    };
+    QByteArray names;
+    std::vector<Item> items;
+
+    QByteArrayView name(const Item& item) const
+    {
+        return QByteArrayView(names).sliced(item.nameOffset, item.nameLength);
+    }
+    static QDateTime date(const Item& item)
+    {
+        return QDateTime::fromMSecsSinceEpoch(item.msecs, Qt::UTC);
+    }
 };
 
 const SheetStore::SystemCalls& SheetStore::realSystemCalls()
@@ -197,13 +213,13 @@ Result<Blocks, SheetStoreError> encode(const SheetEncryption& encryption, QStrin
     return Blocks{std::move(parts->prefix), std::move(parts->box)};
 }
 
-Result<SheetText, SheetStoreError> decode(const SheetEncryption& encryption,
-                                          const QByteArray& bytes)
+// Takes the bytes by value so that an encrypted file, once read, is opened where it lies.
+Result<SheetText, SheetStoreError> decode(const SheetEncryption& encryption, QByteArray bytes)
 {
     if (SheetCipher::isEncrypted(bytes)) {
         if (!encryption.isOn())
             return unexpected(SheetStoreError{SheetStoreError::Kind::locked});
-        Result<QString, SheetCipherError> text = encryption.cipher()->decrypt(bytes);
+        Result<QString, SheetCipherError> text = encryption.cipher()->decrypt(std::move(bytes));
         if (!text)
             return unexpected(SheetStoreError::of(text.error()));
         return SheetText{std::move(*text), true, true};
@@ -237,13 +253,13 @@ Result<void, SheetStoreError> SheetStore::ensureFolder() const
     return {};
 }
 
-Result<QList<SheetStore::Entry>, SheetStoreError> SheetStore::scanEntries() const
+Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
 {
     DIR* dir = ::opendir(encoded(m_folder).constData());
     if (!dir)
         return unexpected(SheetStoreError{SheetStoreError::Kind::fileReadNoSuchFile, errno});
     const int folder = ::dirfd(dir);
-    QList<Entry> entries;
+    Listing listing;
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' || entry->d_type == DT_DIR)
@@ -255,67 +271,83 @@ Result<QList<SheetStore::Entry>, SheetStoreError> SheetStore::scanEntries() cons
         if (::fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
             continue;
         const QByteArrayView bytes(name, qsizetype(length));
-        std::optional<QDateTime> date = SheetName::date(bytes, m_calendar);
-        if (!date) {
-            const std::optional<timespec> created = FileSystem::creationTime(folder, name);
-            date = created ? fromTimespec(*created) : epoch();
+        qint64 msecs = 0;
+        if (const std::optional<QDateTime> date = SheetName::date(bytes, m_calendar)) {
+            msecs = date->toMSecsSinceEpoch();
+        } else if (const std::optional<timespec> created = FileSystem::creationTime(folder, name)) {
+            msecs = fromTimespec(*created).toMSecsSinceEpoch();
         }
-        entries.append(Entry{bytes.toByteArray(), qint64(info.st_size), date->toMSecsSinceEpoch(),
-                             std::move(*date)});
+        listing.items.push_back(
+            Listing::Item{msecs, qint64(info.st_size), listing.names.size(), bytes.size()});
+        listing.names.append(bytes);
     }
     ::closedir(dir);
 
     // Dates order almost everything; the collator only decides among sheets of the same second.
-    std::vector<qsizetype> order(size_t(entries.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(),
-              [&](qsizetype a, qsizetype b) { return entries[a].msecs > entries[b].msecs; });
-    for (size_t from = 0; from < order.size();) {
+    std::vector<Listing::Item>& items = listing.items;
+    std::sort(items.begin(), items.end(),
+              [](const Listing::Item& a, const Listing::Item& b) { return a.msecs > b.msecs; });
+    for (size_t from = 0; from < items.size();) {
         size_t to = from + 1;
-        while (to < order.size() && entries[order[to]].msecs == entries[order[from]].msecs)
+        while (to < items.size() && items[to].msecs == items[from].msecs)
             ++to;
         if (to - from > 1) {
-            std::vector<std::pair<QByteArray, qsizetype>> keys;
+            std::vector<std::pair<QByteArray, Listing::Item>> keys;
+            keys.reserve(to - from);
             for (size_t i = from; i < to; ++i)
-                keys.emplace_back(NaturalOrder::sortKey(QString::fromUtf8(entries[order[i]].name)),
-                                  order[i]);
+                keys.emplace_back(NaturalOrder::sortKey(QString::fromUtf8(listing.name(items[i]))),
+                                  items[i]);
             std::sort(keys.begin(), keys.end(),
                       [](const auto& a, const auto& b) { return a.first > b.first; });
             for (size_t i = from; i < to; ++i)
-                order[i] = keys[i - from].second;
+                items[i] = keys[i - from].second;
         }
         from = to;
     }
-    QList<Entry> sorted;
-    sorted.reserve(entries.size());
-    for (const qsizetype index : order)
-        sorted.append(std::move(entries[index]));
-    return sorted;
+    return listing;
 }
+
+namespace {
+
+// Sheet names are nearly always ASCII, which widens without the general decoder's setup.
+QString nameText(QByteArrayView name)
+{
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
+            return QString::fromUtf8(name);
+    }
+    QString text(name.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (const char c : name)
+        *out++ = char16_t(uchar(c));
+    return text;
+}
+
+} // namespace
 
 Result<QList<ScannedSheet>, SheetStoreError> SheetStore::scan() const
 {
-    Result<QList<Entry>, SheetStoreError> entries = scanEntries();
-    if (!entries)
-        return unexpected(entries.error());
+    const Result<Listing, SheetStoreError> listing = scanEntries();
+    if (!listing)
+        return unexpected(listing.error());
     QList<ScannedSheet> sheets;
-    sheets.reserve(entries->size());
-    for (Entry& entry : *entries)
-        sheets.append(
-            ScannedSheet{QString::fromUtf8(entry.name), entry.size, std::move(entry.date)});
+    sheets.reserve(qsizetype(listing->items.size()));
+    for (const Listing::Item& item : listing->items)
+        sheets.append(ScannedSheet{nameText(listing->name(item)), item.size, Listing::date(item)});
     return sheets;
 }
 
 Result<QList<SheetFile>, SheetStoreError> SheetStore::listSheets() const
 {
-    Result<QList<Entry>, SheetStoreError> entries = scanEntries();
-    if (!entries)
-        return unexpected(entries.error());
+    const Result<Listing, SheetStoreError> listing = scanEntries();
+    if (!listing)
+        return unexpected(listing.error());
     QList<SheetFile> files;
-    files.reserve(entries->size());
-    for (Entry& entry : *entries)
-        files.append(SheetFile{QString(m_folder + u'/' + QFile::decodeName(entry.name)),
-                               std::move(entry.date)});
+    files.reserve(qsizetype(listing->items.size()));
+    for (const Listing::Item& item : listing->items)
+        files.append(SheetFile{
+            QString(m_folder + u'/' + QFile::decodeName(listing->name(item).toByteArray())),
+            Listing::date(item)});
     return files;
 }
 
@@ -343,7 +375,7 @@ Result<SheetText, SheetStoreError> SheetStore::read(const QString& url) const
     Result<QByteArray, int> bytes = FileSystem::readFile(encoded(url));
     if (!bytes)
         return unexpected(SheetStoreError::fileError(bytes.error()));
-    return decode(m_encryption, *bytes);
+    return decode(m_encryption, std::move(*bytes));
 }
 
 Result<void, SheetStoreError> SheetStore::write(QStringView text, const QString& url)
@@ -468,7 +500,7 @@ Result<bool, SheetStoreError> SheetStore::encryptIfPlain(const QString& url,
         FileSystem::readFile(QByteArray(target.folder + '/' + *temporary));
     if (!sealed)
         return giveUp();
-    Result<QString, SheetCipherError> check = m_encryption.cipher()->decrypt(*sealed);
+    Result<QString, SheetCipherError> check = m_encryption.cipher()->decrypt(std::move(*sealed));
     if (!check || *check != plain.text)
         return giveUp();
 
@@ -497,13 +529,13 @@ bool SheetStore::isEncryptedFile(const QString& url) const
 
 bool SheetStore::hasEncryptedSheet() const
 {
-    const Result<QList<Entry>, SheetStoreError> entries = scanEntries();
-    if (!entries)
+    const Result<Listing, SheetStoreError> listing = scanEntries();
+    if (!listing)
         return false;
     const QByteArray folder = encoded(m_folder);
-    for (const Entry& entry : *entries) {
+    for (const Listing::Item& item : listing->items) {
         const Result<QByteArray, int> prefix = FileSystem::readPrefix(
-            QByteArray(folder + '/' + entry.name), SheetCipher::header.size());
+            QByteArray(folder + '/' + listing->name(item)), SheetCipher::header.size());
         if (prefix && SheetCipher::isEncrypted(*prefix))
             return true;
     }
@@ -512,12 +544,12 @@ bool SheetStore::hasEncryptedSheet() const
 
 SheetStore::ExportResult SheetStore::exportPlain(const QString& destination) const
 {
-    const Result<QList<Entry>, SheetStoreError> entries = scanEntries();
+    const Result<Listing, SheetStoreError> listing = scanEntries();
+    const Listing noSheets;
+    const Listing& sheets = listing ? *listing : noSheets;
     QStringList names;
-    if (entries) {
-        for (const Entry& entry : *entries)
-            names.append(QFile::decodeName(entry.name));
-    }
+    for (const Listing::Item& item : sheets.items)
+        names.append(QFile::decodeName(sheets.name(item).toByteArray()));
     std::sort(names.begin(), names.end());
     const ExportResult refused{0, names};
 
@@ -541,12 +573,13 @@ SheetStore::ExportResult SheetStore::exportPlain(const QString& destination) con
         return refused;
     ExportResult result;
     const QByteArray sourceFolder = encoded(m_folder);
-    for (const Entry& entry : entries ? *entries : QList<Entry>()) {
-        const QString name = QFile::decodeName(entry.name);
+    for (const Listing::Item& item : sheets.items) {
+        const QByteArray entryName = sheets.name(item).toByteArray();
+        const QString name = QFile::decodeName(entryName);
         Result<QByteArray, int> bytes =
-            FileSystem::readFile(QByteArray(sourceFolder + '/' + entry.name));
+            FileSystem::readFile(QByteArray(sourceFolder + '/' + entryName));
         Result<SheetText, SheetStoreError> text =
-            bytes ? decode(m_encryption, *bytes)
+            bytes ? decode(m_encryption, std::move(*bytes))
                   : Result<SheetText, SheetStoreError>(
                         unexpected(SheetStoreError::fileError(bytes.error())));
         bool written = false;
@@ -555,7 +588,7 @@ SheetStore::ExportResult SheetStore::exportPlain(const QString& destination) con
                 writeTemporary(m_system, folder.fd(), {text->text.toUtf8()}, {});
             if (temporary) {
                 written = m_system.renameat(folder.fd(), temporary->constData(), folder.fd(),
-                                            entry.name.constData()) == 0;
+                                            entryName.constData()) == 0;
                 if (!written)
                     m_system.unlinkat(folder.fd(), temporary->constData(), 0);
             }

@@ -132,8 +132,8 @@ public:
     [[nodiscard]] static bool newestFirst(const SheetFile& a, const SheetFile& b);
 
 private:
-    struct Entry;
-    [[nodiscard]] Result<QList<Entry>, SheetStoreError> scanEntries() const;
+    struct Listing;
+    [[nodiscard]] Result<Listing, SheetStoreError> scanEntries() const;
 
     SystemCalls m_system;
     const QString m_folder;

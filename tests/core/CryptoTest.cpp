@@ -23,6 +23,38 @@ TEST(Crypto, SealedBoxesOpenOnlyWithTheirKeyAndData)
     EXPECT_NE(Crypto::seal(key, text, {}), Crypto::seal(key, text, {})) << "nonces must be fresh";
 }
 
+TEST(Crypto, OpeningInPlaceLeavesNoUnauthenticatedText)
+{
+    const QByteArray key = *Crypto::randomBytes(32);
+    const QByteArray text = "a sheet of text that must not leak\n";
+    const QByteArray box = *Crypto::seal(key, text, "aad");
+
+    QByteArray opened = box;
+    ASSERT_TRUE(Crypto::openInPlace(key, opened.data(), opened.size(), "aad"));
+    EXPECT_EQ(opened.sliced(Crypto::nonceSize, text.size()), text);
+
+    const struct {
+        const char* name;
+        qsizetype flip; // byte of the box to change, or -1
+        QByteArray additionalData;
+    } rows[] = {
+        {"changed tag", box.size() - 1, "aad"},
+        {"changed ciphertext", Crypto::nonceSize + 3, "aad"},
+        {"other additional data", -1, "other"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QByteArray bytes = box;
+        if (row.flip >= 0)
+            bytes[row.flip] = char(bytes[row.flip] ^ 1);
+        EXPECT_FALSE(Crypto::openInPlace(key, bytes.data(), bytes.size(), row.additionalData));
+        // The cipher runs before the tag is checked; what it wrote must not stay behind.
+        EXPECT_FALSE(bytes.contains("must not leak"));
+    }
+    QByteArray tooShort = box.left(27);
+    EXPECT_FALSE(Crypto::openInPlace(key, tooShort.data(), tooShort.size(), "aad"));
+}
+
 TEST(Crypto, DigestsAndSignatures)
 {
     EXPECT_EQ(Crypto::Sha256::hash("abc").toHex(),

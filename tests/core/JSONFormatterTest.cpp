@@ -239,6 +239,13 @@ TEST(JSONFormatter, InputSizeLimitCountsUTF8BytesBeforeTrimming)
     EXPECT_TRUE(JSONFormatter::prettyPrintUTF8(padded, 4));
     EXPECT_FALSE(JSONFormatter::prettyPrintUTF8(QByteArray(padded + ' '), 4));
 
+    // Unicode blanks trimmed off either end still count, in bytes: U+00A0 takes two.
+    const QString blanks((max - 4) / 4, u'\u00a0');
+    const QString surrounded = blanks + u"[1] "_s + blanks;
+    ASSERT_EQ(surrounded.toUtf8().size(), max);
+    EXPECT_TRUE(JSONFormatter::prettyPrint(surrounded, 4));
+    EXPECT_FALSE(JSONFormatter::prettyPrint(QString(surrounded + u' '), 4));
+
     // Two bytes per "é": the limit counts bytes, not the (half as many) UTF-16 units.
     const auto accents = [](qsizetype bytes) -> QString {
         return u"[\""_s + QString((bytes - 4) / 2, u'\u00e9') + u"\"]"_s;

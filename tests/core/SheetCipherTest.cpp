@@ -36,6 +36,9 @@ TEST(SheetCipher, LayoutOfASealedSheet)
     // The box is the plain combined AES-GCM box with the first 38 bytes as additional data.
     EXPECT_EQ(Crypto::open(cipher.key(), file.mid(38), file.left(38)), utf8);
     EXPECT_EQ(*cipher.decrypt(file), text);
+    // Opening a copy where it lies must leave the bytes it shares with `file` alone.
+    EXPECT_EQ(*cipher.decrypt(QByteArray(file)), text);
+    EXPECT_EQ(*cipher.decrypt(file), text);
 
     const SheetCipher::Parts parts = *cipher.encryptedParts(text);
     EXPECT_EQ(parts.prefix, file.left(38));
@@ -111,6 +114,9 @@ TEST(SheetCipher, BadFilesFailInTheDocumentedOrder)
         const Result<QString, SheetCipherError> result = cipher.decrypt(row.data);
         ASSERT_FALSE(result);
         EXPECT_EQ(result.error(), row.expected);
+        const Result<QString, SheetCipherError> inPlace = cipher.decrypt(QByteArray(row.data));
+        ASSERT_FALSE(inPlace);
+        EXPECT_EQ(inPlace.error(), row.expected);
     }
 }
 

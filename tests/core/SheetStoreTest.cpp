@@ -237,6 +237,12 @@ TEST_F(SheetStoreTest, ScanFindsOnlySheetsNewestFirst)
     ASSERT_EQ(
         ::symlink("missing", QFile::encodeName(temp.filePath(u"dangling.txt"_qs)).constData()), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(temp.filePath(u"pipe.txt"_qs)).constData(), 0600), 0);
+    // Not ASCII, and dated by our creation attribute.
+    const QString cafe = temp.write(u"Café 9.txt"_qs, "non-ASCII name");
+    const QByteArray cafeCreated = "1000000000.250000000";
+    ASSERT_EQ(::setxattr(QFile::encodeName(cafe).constData(), FileSystem::createdAttribute,
+                         cafeCreated.constData(), size_t(cafeCreated.size()), 0),
+              0);
 
     const std::optional<timespec> birth = created(temp.filePath(u"Notes.TXT"_qs));
     ASSERT_TRUE(birth) << "this file system keeps birth times";
@@ -259,6 +265,7 @@ TEST_F(SheetStoreTest, ScanFindsOnlySheetsNewestFirst)
         {u"2024-03-05 09.07.03 10.txt"_qs, 3, at(2024, 3, 5, 9, 7, 3)},
         {u"2024-03-05 09.07.03 2.txt"_qs, 2, at(2024, 3, 5, 9, 7, 3)},
         {u"2023-01-01 00.00.00.txt"_qs, 3, at(2023, 1, 1, 0, 0, 0)},
+        {u"Café 9.txt"_qs, 14, QDateTime::fromMSecsSinceEpoch(1000000000250, Qt::UTC)},
     };
     ASSERT_EQ(scanned->size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {
