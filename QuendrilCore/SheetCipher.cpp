@@ -1,8 +1,8 @@
 #include "QuendrilCore/SheetCipher.h"
 
 #include "QuendrilCore/Crypto.h"
+#include "QuendrilCore/SheetText.h"
 
-#include <QStringDecoder>
 
 namespace {
 
@@ -33,17 +33,6 @@ bool isStrictBase64(QStringView text)
             return false;
     }
     return true;
-}
-
-// Strict: an invalid sequence is an error, and a leading byte-order mark is kept as text.
-std::optional<QString> decodeUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 } // namespace
@@ -130,7 +119,7 @@ Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArrayView data) cons
         Crypto::open(m_key, data.sliced(prefixLength), data.first(prefixLength));
     if (!plain)
         return unexpected(SheetCipherError::damaged);
-    std::optional<QString> text = decodeUtf8(*plain);
+    std::optional<QString> text = SheetText::strictUTF8(*plain);
     if (!text)
         return unexpected(SheetCipherError::damaged);
     return std::move(*text);
@@ -144,7 +133,7 @@ Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArray&& file) const
     const qsizetype boxSize = file.size() - prefixLength;
     if (!Crypto::openInPlace(m_key, box, boxSize, QByteArrayView(file.constData(), prefixLength)))
         return unexpected(SheetCipherError::damaged);
-    std::optional<QString> text = decodeUtf8(
+    std::optional<QString> text = SheetText::strictUTF8(
         QByteArrayView(box + Crypto::nonceSize, boxSize - Crypto::nonceSize - Crypto::tagSize));
     if (!text)
         return unexpected(SheetCipherError::damaged);

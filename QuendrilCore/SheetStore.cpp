@@ -3,11 +3,11 @@
 #include "QuendrilCore/FileSystem.h"
 #include "QuendrilCore/NaturalOrder.h"
 #include "QuendrilCore/SheetName.h"
+#include "QuendrilCore/SheetText.h"
 #include "QuendrilCore/Trash.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 #include <QUuid>
 
 #include <dirent.h>
@@ -41,16 +41,6 @@ const SheetStore::SystemCalls kernel{realOpenat, ::write,       ::fdatasync, ::f
 QByteArray encoded(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-std::optional<QString> strictUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 QDateTime fromTimespec(const timespec& time)
@@ -224,7 +214,7 @@ Result<SheetText, SheetStoreError> decode(const SheetEncryption& encryption, QBy
             return unexpected(SheetStoreError::of(text.error()));
         return SheetText{std::move(*text), true, true};
     }
-    if (std::optional<QString> text = strictUtf8(bytes))
+    if (std::optional<QString> text = SheetText::strictUTF8(bytes))
         return SheetText{std::move(*text), true, false};
     return SheetText{QString::fromLatin1(bytes), false, false};
 }

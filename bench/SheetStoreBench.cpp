@@ -64,21 +64,26 @@ void BM_ScanStore(benchmark::State& state)
 BENCHMARK(BM_ScanStore)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 // The floor: what any listing of the folder costs, without dates, strings or sorting.
+long long bareLoop(const char* folder)
+{
+    DIR* dir = ::opendir(folder);
+    long long total = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
+            total += info.st_size;
+    }
+    ::closedir(dir);
+    return total;
+}
+
 void BM_ScanBareReaddirLoop(benchmark::State& state)
 {
     const QByteArray folder = QFile::encodeName(folderOf(int(state.range(0))));
     for (auto _ : state) {
-        DIR* dir = ::opendir(folder.constData());
-        long long total = 0;
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            struct stat info {};
-            if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
-                total += info.st_size;
-        }
-        ::closedir(dir);
-        benchmark::DoNotOptimize(total);
+        benchmark::DoNotOptimize(bareLoop(folder.constData()));
     }
 }
 BENCHMARK(BM_ScanBareReaddirLoop)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
@@ -101,17 +106,7 @@ void BM_ScanAgainstLoop(benchmark::State& state)
     double loopTime = 0;
     for (auto _ : state) {
         double start = threadCpuSeconds();
-        DIR* dir = ::opendir(path.constData());
-        long long total = 0;
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            struct stat info {};
-            if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
-                total += info.st_size;
-        }
-        ::closedir(dir);
-        benchmark::DoNotOptimize(total);
+        benchmark::DoNotOptimize(bareLoop(path.constData()));
         loopTime += threadCpuSeconds() - start;
 
         start = threadCpuSeconds();
