@@ -37,20 +37,8 @@ public:
     qsizetype advanceTo(qsizetype unit)
     {
         unit = std::min<qsizetype>(unit, m_text.size());
-        while (m_unit < unit) {
-            const char16_t c = m_text[m_unit].unicode();
-            if (c < 0x80)
-                m_byte += 1;
-            else if (c < 0x800)
-                m_byte += 2;
-            else if (QChar::isHighSurrogate(c) && m_unit + 1 < m_text.size() &&
-                     QChar::isLowSurrogate(m_text[m_unit + 1].unicode())) {
-                m_byte += 4;
-                ++m_unit;
-            } else
-                m_byte += 3;
-            ++m_unit;
-        }
+        while (m_unit < unit)
+            m_byte += TextPositions::utf8Step(m_text, m_unit);
         return m_byte;
     }
 

@@ -31,6 +31,22 @@ public:
     // The number of UTF-8 bytes the text takes; a lone surrogate counts as the three bytes of
     // the replacement character it becomes.
     [[nodiscard]] static qsizetype utf8Length(QStringView text);
+    // The UTF-8 bytes of the character at `unit`, which moves past it (a surrogate pair is one
+    // character).
+    static qsizetype utf8Step(QStringView text, qsizetype& unit)
+    {
+        const char16_t c = text[unit++].unicode();
+        if (c < 0x80)
+            return 1;
+        if (c < 0x800)
+            return 2;
+        if (QChar::isHighSurrogate(c) && unit < text.size() &&
+            QChar::isLowSurrogate(text[unit].unicode())) {
+            ++unit;
+            return 4;
+        }
+        return 3;
+    }
 
 private:
     // UTF-16 start of a Scintilla line.
