@@ -384,4 +384,28 @@ std::optional<QString> prettyPrint(QStringView text, int indent)
     return prettyPrintTrimmed(trimmed.utf16(), trimmed.size(), trimmedBytes, indent);
 }
 
+Result<EditResult, JSONFormatProblem> formatSelection(QStringView text, TextRange selection)
+{
+    const TextRange range = selection.isEmpty() ? TextRange{0, text.size()} : selection;
+    const QStringView old = text.mid(range.lower, range.length());
+    if (utf8Length(old.utf16(), old.size()) > maxPrettyPrintBytes)
+        return unexpected(JSONFormatProblem::tooLarge);
+    const std::optional<QString> pretty = prettyPrint(old, 4);
+    if (!pretty)
+        return unexpected(JSONFormatProblem::notValid);
+    qsizetype lead = 0;
+    while (lead < old.size() && old[lead].isSpace())
+        ++lead;
+    qsizetype trail = 0;
+    while (trail < old.size() - lead && old[old.size() - 1 - trail].isSpace())
+        ++trail;
+    const QString replacement = QString(old.left(lead) + *pretty + old.right(trail));
+    if (replacement == old)
+        return unexpected(JSONFormatProblem::alreadyFormatted);
+    const qsizetype start = range.lower + lead;
+    const TextRange after =
+        selection.isEmpty() ? TextRange{start, start} : TextRange{start, start + pretty->size()};
+    return EditResult{TextEdit{range, replacement}, after};
+}
+
 } // namespace JSONFormatter

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "QuendrilCore/EditResult.h"
+#include "QuendrilCore/JSONFormatProblem.h"
 #include "QuendrilCore/JSONToken.h"
+#include "QuendrilCore/Result.h"
+#include "QuendrilCore/TextRange.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -44,5 +48,12 @@ inline constexpr qsizetype maxPrettyPrintOutputBytes = 50 * 1024 * 1024;
 // The same over UTF-8 bytes, giving UTF-8 bytes. Bytes inside strings are copied unchanged, so
 // an invalid sequence in the input stays in the output.
 [[nodiscard]] std::optional<QByteArray> prettyPrintUTF8(QByteArrayView utf8, int indent);
+
+// Format JSON in an editor: the selection, or the whole text when the selection is empty,
+// pretty-printed with an indent of 4, its leading and trailing white space kept. The selection
+// after it covers the pretty text, or is a caret at its start when nothing was selected.
+//   formatSelection(u"note\n[1,2]\nend", {5, 10}) -> "[\n    1,\n    2\n]" over {5, 10}
+[[nodiscard]] Result<EditResult, JSONFormatProblem> formatSelection(QStringView text,
+                                                                    TextRange selection);
 
 } // namespace JSONFormatter

@@ -313,4 +313,42 @@ EditResult newline(QStringView text, TextRange selection)
     return {{selection, QString(u'\n' + ws)}, {caret, caret}};
 }
 
+namespace {
+
+// Whether [at, at + 2) holds one character of two units: a CR LF pair or a surrogate pair.
+bool isPair(QStringView text, qsizetype at)
+{
+    if (at < 0 || at + 1 >= text.size())
+        return false;
+    return (text[at] == u'\r' && text[at + 1] == u'\n') ||
+           (text[at].isHighSurrogate() && text[at + 1].isLowSurrogate());
+}
+
+std::optional<EditResult> removal(TextRange range)
+{
+    return EditResult{{range, QString()}, {range.lower, range.lower}};
+}
+
+} // namespace
+
+std::optional<EditResult> deleteBackward(QStringView text, TextRange selection)
+{
+    if (!selection.isEmpty())
+        return removal(selection);
+    const qsizetype caret = selection.lower;
+    if (caret <= 0)
+        return std::nullopt;
+    return removal({caret - (isPair(text, caret - 2) ? 2 : 1), caret});
+}
+
+std::optional<EditResult> deleteForward(QStringView text, TextRange selection)
+{
+    if (!selection.isEmpty())
+        return removal(selection);
+    const qsizetype caret = selection.lower;
+    if (caret >= text.size())
+        return std::nullopt;
+    return removal({caret, caret + (isPair(text, caret) ? 2 : 1)});
+}
+
 } // namespace LineEditing

@@ -77,4 +77,10 @@ namespace LineEditing {
 // line (Return keeping the indent).
 [[nodiscard]] EditResult newline(QStringView text, TextRange selection);
 
+// Backspace and Delete: removes the selection, or else the character before or after the caret;
+// a CR LF pair and a surrogate pair go as one, a combining mark alone. None when there is
+// nothing to remove.
+[[nodiscard]] std::optional<EditResult> deleteBackward(QStringView text, TextRange selection);
+[[nodiscard]] std::optional<EditResult> deleteForward(QStringView text, TextRange selection);
+
 } // namespace LineEditing

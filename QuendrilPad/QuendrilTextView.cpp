@@ -26,7 +26,16 @@
 QuendrilTextView::QuendrilTextView(QWidget* parent)
     : QsciScintilla(parent)
     , m_positions(this)
+    , m_tracker(this, m_positions, m_undo)
 {
+    m_tracker.onWillChange = [this](const TextEdit& edit) {
+        if (onWillChangeText)
+            onWillChangeText(edit);
+    };
+    m_tracker.onDidChange = [this](TextSpan edited, qsizetype changeInLength) {
+        if (onDidChangeText)
+            onDidChangeText(edited, changeInLength);
+    };
     installEditorAccessibility();
     setUtf8(true);
     sci(SCI_SETUNDOCOLLECTION, 0);
@@ -66,8 +75,9 @@ QuendrilTextView::QuendrilTextView(QWidget* parent)
     };
 
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int type, const char* text, int length, int, int, int, int, int,
-                   int) { modified(position, type, text, length); });
+            [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+                m_tracker.modified(position, type, length);
+            });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this,
             [this](int updated) { updateUI(updated); });
 }
@@ -79,87 +89,9 @@ long QuendrilTextView::sci(unsigned int message, qsizetype w, qsizetype l) const
     return SendScintilla(message, static_cast<unsigned long>(w), static_cast<long>(l));
 }
 
-// Change notices. Scintilla tells us before each insertion and deletion; that is where we
-// report, record the undo step and keep the positions in step. The after-notices are masked out
-// (Scintilla's accessibility code counts characters from the start of the text on each of them),
-// so a change is completed when the next one begins or when the call that caused it returns.
-void QuendrilTextView::modified(int position, int type, const char* text, int length)
-{
-    (void)text;
-    if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
-        return;
-    finishChange();
-    if (m_loading)
-        return; // a load is neither reported nor recorded
-    Change change;
-    change.insertion = type & SC_MOD_BEFOREINSERT;
-    change.bytePosition = position;
-    change.byteLength = length;
-    change.units = m_positions.toUnits(position);
-    if (change.insertion) {
-        // Scintilla gives no text before an insertion; ours is known, any other is read once
-        // it is in.
-        change.textKnown = m_reportedByCaller;
-        if (change.textKnown) {
-            change.text = m_callerText;
-            m_undo.recordTextChange({change.units, QString(), change.text});
-        }
-    } else {
-        const char* bytes =
-            reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, position, length));
-        change.text = QString::fromUtf8(bytes, length);
-        change.textKnown = true;
-        if (!m_reportedByCaller && onWillChangeText)
-            onWillChangeText(
-                TextEdit{{change.units, change.units + change.text.size()}, QString()});
-        m_undo.recordTextChange({change.units, change.text, QString()});
-    }
-    m_change = std::move(change);
-}
-
-// Whether the change now at [lower, upper) of the text may have made, split or undone a CR LF
-// pair: a CR before it, or a CR at its end with an LF after it. Scintilla's caret never stands
-// between CR and LF, so ordinary typing never meets this.
-bool QuendrilTextView::touchesLineEnd(qsizetype lower, qsizetype upper) const
-{
-    const auto at = [this](qsizetype i, char c) {
-        return i >= 0 && i < m_storage.size() && m_storage[i] == QLatin1Char(c);
-    };
-    return at(lower - 1, '\r') || (at(upper - 1, '\r') && at(upper, '\n'));
-}
-
-void QuendrilTextView::finishChange()
-{
-    if (!m_change)
-        return;
-    Change change = std::move(*m_change);
-    m_change.reset();
-    if (change.insertion) {
-        if (!change.textKnown) {
-            const char* bytes = reinterpret_cast<const char*>(
-                sci(SCI_GETRANGEPOINTER, change.bytePosition, change.byteLength));
-            change.text = QString::fromUtf8(bytes, change.byteLength);
-            if (onWillChangeText)
-                onWillChangeText(TextEdit{{change.units, change.units}, change.text});
-            m_undo.recordTextChange({change.units, QString(), change.text});
-        }
-        m_storage.insert(change.units, change.text);
-        if (touchesLineEnd(change.units, change.units + change.text.size()))
-            m_positions.rebuildIndex();
-        if (onDidChangeText)
-            onDidChangeText({change.units, change.text.size()}, change.text.size());
-    } else {
-        m_storage.remove(change.units, change.text.size());
-        if (touchesLineEnd(change.units, change.units))
-            m_positions.rebuildIndex();
-        if (onDidChangeText)
-            onDidChangeText({change.units, 0}, -change.text.size());
-    }
-}
-
 void QuendrilTextView::updateUI(int updated)
 {
-    finishChange();
+    m_tracker.finish();
     if (updated & SC_UPDATE_SELECTION)
         snapSelectionToCharacters();
     if ((updated & SC_UPDATE_SELECTION) && onSelectionChanged)
@@ -227,36 +159,13 @@ QString QuendrilTextView::textIn(TextRange range) const
 
 void QuendrilTextView::replaceRange(TextRange range, const QString& replacement)
 {
-    const TextEdit edit{range, replacement};
-    if (edit.isNoOp())
-        return;
-    const qsizetype lower = m_positions.toBytes(range.lower);
-    const qsizetype upper = m_positions.toBytes(range.upper);
-    if (onWillChangeText)
-        onWillChangeText(edit);
-    const QByteArray utf8 = replacement.toUtf8();
-    m_reportedByCaller = true;
-    m_callerText = replacement;
-    sci(SCI_SETTARGETRANGE, lower, upper);
-    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()), utf8.constData());
-    finishChange();
-    m_reportedByCaller = false;
-    m_callerText.clear();
+    m_tracker.replace(range, replacement);
 }
 
 void QuendrilTextView::setWholeText(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    m_loading = true;
-    m_reportedByCaller = true;
-    m_undo.setEnabled(false);
-    SendScintilla(SCI_SETTEXT, utf8.constData());
-    finishChange();
-    m_undo.setEnabled(true);
-    m_reportedByCaller = false;
-    m_loading = false;
+    m_tracker.load(text);
     m_undo.removeAllActions();
-    m_storage = text;
 }
 
 void QuendrilTextView::applyCommand(const EditResult& result, const QString& undoName)
@@ -388,39 +297,24 @@ void QuendrilTextView::selectLine()
 
 void QuendrilTextView::formatJSON()
 {
-    const QString& text = storage();
-    TextRange range = selectedRange();
-    if (range.isEmpty())
-        range = {0, text.size()};
-    const QStringView old = QStringView(text).mid(range.lower, range.length());
-    if (TextPositions::utf8Length(old) > JSONFormatter::maxPrettyPrintBytes) {
-        if (onStatus)
-            onStatus(QStringLiteral("Too large to format (over 5 MB)"));
+    const auto result = JSONFormatter::formatSelection(storage(), selectedRange());
+    if (result) {
+        applyCommand(*result, QStringLiteral("Format JSON"));
         return;
     }
-    const std::optional<QString> pretty = JSONFormatter::prettyPrint(old, 4);
-    if (!pretty) {
-        if (onStatus)
-            onStatus(QStringLiteral("Not valid JSON"));
+    if (!onStatus)
         return;
+    switch (result.error()) {
+    case JSONFormatProblem::tooLarge:
+        onStatus(QStringLiteral("Too large to format (over 5 MB)"));
+        break;
+    case JSONFormatProblem::notValid:
+        onStatus(QStringLiteral("Not valid JSON"));
+        break;
+    case JSONFormatProblem::alreadyFormatted:
+        onStatus(QStringLiteral("JSON is already formatted"));
+        break;
     }
-    qsizetype lead = 0;
-    while (lead < old.size() && old[lead].isSpace())
-        ++lead;
-    qsizetype trail = 0;
-    while (trail < old.size() - lead && old[old.size() - 1 - trail].isSpace())
-        ++trail;
-    const QString replacement = QString(old.left(lead) + *pretty + old.right(trail));
-    if (replacement == old) {
-        if (onStatus)
-            onStatus(QStringLiteral("JSON is already formatted"));
-        return;
-    }
-    const bool hadSelection = !selectedRange().isEmpty();
-    const qsizetype start = range.lower + lead;
-    const TextRange selection =
-        hadSelection ? TextRange{start, start + pretty->size()} : TextRange{start, start};
-    applyCommand({TextEdit{range, replacement}, selection}, QStringLiteral("Format JSON"));
 }
 
 void QuendrilTextView::paste()
@@ -533,41 +427,21 @@ void QuendrilTextView::cut()
 
 void QuendrilTextView::deleteBackward()
 {
-    TextRange range = selectedRange();
-    if (range.isEmpty()) {
-        const QString& text = storage();
-        const qsizetype caret = range.lower;
-        if (caret == 0)
-            return;
-        const bool pair =
-            caret >= 2 &&
-            ((text[caret - 2] == QLatin1Char('\r') && text[caret - 1] == QLatin1Char('\n')) ||
-             (text[caret - 2].isHighSurrogate() && text[caret - 1].isLowSurrogate()));
-        range = {caret - (pair ? 2 : 1), caret};
-    }
-    m_undo.beginTyping();
-    replaceRange(range, QString());
-    setSelectedRange({range.lower, range.lower});
-    sci(SCI_SCROLLCARET);
+    applyTyping(LineEditing::deleteBackward(storage(), selectedRange()));
 }
 
 void QuendrilTextView::deleteForward()
 {
-    TextRange range = selectedRange();
-    if (range.isEmpty()) {
-        const QString& text = storage();
-        const qsizetype caret = range.lower;
-        if (caret >= text.size())
-            return;
-        const bool pair =
-            caret + 1 < text.size() &&
-            ((text[caret] == QLatin1Char('\r') && text[caret + 1] == QLatin1Char('\n')) ||
-             (text[caret].isHighSurrogate() && text[caret + 1].isLowSurrogate()));
-        range = {caret, caret + (pair ? 2 : 1)};
-    }
+    applyTyping(LineEditing::deleteForward(storage(), selectedRange()));
+}
+
+void QuendrilTextView::applyTyping(const std::optional<EditResult>& result)
+{
+    if (!result)
+        return;
     m_undo.beginTyping();
-    replaceRange(range, QString());
-    setSelectedRange({range.lower, range.lower});
+    replaceRange(result->edit.range, result->edit.replacement);
+    setSelectedRange(result->selection);
     sci(SCI_SCROLLCARET);
 }
 
@@ -611,7 +485,7 @@ void QuendrilTextView::keyPressEvent(QKeyEvent* event)
     } else {
         QsciScintilla::keyPressEvent(event);
     }
-    finishChange();
+    m_tracker.finish();
     snapSelectionToCharacters();
     paintDamageNow();
 }
@@ -727,14 +601,14 @@ void QuendrilTextView::mousePressEvent(QMouseEvent* event)
     if (plain && event->button() == Qt::LeftButton)
         m_pressedLink = link(event->position().toPoint());
     QsciScintilla::mousePressEvent(event);
-    finishChange();
+    m_tracker.finish();
     snapSelectionToCharacters();
 }
 
 void QuendrilTextView::mouseReleaseEvent(QMouseEvent* event)
 {
     QsciScintilla::mouseReleaseEvent(event);
-    finishChange();
+    m_tracker.finish();
     snapSelectionToCharacters();
     const std::optional<FoundLink> pressed = std::exchange(m_pressedLink, std::nullopt);
     if (!pressed || event->button() != Qt::LeftButton)
@@ -754,7 +628,7 @@ void QuendrilTextView::mouseDoubleClickEvent(QMouseEvent* event)
 void QuendrilTextView::mouseMoveEvent(QMouseEvent* event)
 {
     QsciScintilla::mouseMoveEvent(event); // a drag that moves text deletes it from here
-    finishChange();
+    m_tracker.finish();
     snapSelectionToCharacters();
     if (event->buttons() != Qt::NoButton)
         return;

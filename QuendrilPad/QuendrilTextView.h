@@ -5,6 +5,7 @@
 #include "QuendrilCore/TextEdit.h"
 #include "QuendrilCore/TextRange.h"
 #include "QuendrilCore/TextSpan.h"
+#include "QuendrilPad/TextChangeTracker.h"
 #include "QuendrilPad/TextPositions.h"
 #include "QuendrilPad/UndoHistory.h"
 
@@ -68,12 +69,8 @@ public:
     const TextPositions& positions() const { return m_positions; }
 
     // The whole text, kept in step with every change (read without copying).
-    const QString& storage() const
-    {
-        const_cast<QuendrilTextView*>(this)->finishChange();
-        return m_storage;
-    }
-    qsizetype length() const { return m_storage.size(); }
+    const QString& storage() const { return const_cast<TextChangeTracker&>(m_tracker).text(); }
+    qsizetype length() const { return m_tracker.length(); }
     TextRange selectedRange() const;
     void setSelectedRange(TextRange range);
     // Caret at the start of `range`, and the range scrolled into view.
@@ -149,34 +146,19 @@ protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
 
 private:
-    void modified(int position, int type, const char* text, int length);
-    // Completes the change in progress: the text is in, the storage and the owner follow.
-    void finishChange();
-    bool touchesLineEnd(qsizetype lower, qsizetype upper) const;
     void snapSelectionToCharacters();
+    // An edit as part of the typing step.
+    void applyTyping(const std::optional<EditResult>& result);
     void updateUI(int updated);
     void paintDamageNow();
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
 
     TextPositions m_positions;
     UndoHistory m_undo;
+    TextChangeTracker m_tracker;
     int m_commandDepth = 0;
     int m_tabWidth = 4;
     qint64 m_editCount = 0;
-    bool m_reportedByCaller = false;
-    QString m_callerText;
-    // The change Scintilla announced and has not yet been completed here.
-    struct Change {
-        bool insertion = false;
-        qsizetype bytePosition = 0;
-        qsizetype byteLength = 0;
-        qsizetype units = 0;
-        bool textKnown = false;
-        QString text;
-    };
-    std::optional<Change> m_change;
-    QString m_storage;
-    bool m_loading = false;
     std::optional<FoundLink> m_pressedLink;
     bool m_pointing = false;
     long m_lastCaretByte = 0;

@@ -32,14 +32,6 @@ void TextPositions::rebuildIndex()
         QsciScintillaBase::SC_LINECHARACTERINDEX_UTF16);
 }
 
-qsizetype TextPositions::utf8Length(QStringView text)
-{
-    qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size();)
-        bytes += utf8Step(text, i);
-    return bytes;
-}
-
 qsizetype TextPositions::unitsIn(const char* bytes, qsizetype length)
 {
     qsizetype units = 0;

@@ -28,9 +28,6 @@ public:
 
     // The number of UTF-16 units the UTF-8 bytes encode.
     [[nodiscard]] static qsizetype unitsIn(const char* bytes, qsizetype length);
-    // The number of UTF-8 bytes the text takes; a lone surrogate counts as the three bytes of
-    // the replacement character it becomes.
-    [[nodiscard]] static qsizetype utf8Length(QStringView text);
     // The UTF-8 bytes of the character at `unit`, which moves past it (a surrogate pair is one
     // character).
     static qsizetype utf8Step(QStringView text, qsizetype& unit)

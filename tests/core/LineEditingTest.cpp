@@ -251,6 +251,32 @@ TEST(LineEditing, NewLinesKeepTheIndent)
         newline);
 }
 
+TEST(LineEditing, BackspaceAndDeleteTakeWholeCharacters)
+{
+    const auto backward = [](QStringView t, TextRange s) { return *deleteBackward(t, s); };
+    const auto forward = [](QStringView t, TextRange s) { return *deleteForward(t, s); };
+    runRows(
+        {
+            {"a letter", u"ab|c"_qs, u"a|c"_qs},
+            {"a CR LF pair", u"a\r\n|b"_qs, u"a|b"_qs},
+            {"an LF after a lone CR", u"a\r\r\n|b"_qs, u"a\r|b"_qs},
+            {"a surrogate pair", u"a\U0001F600|b"_qs, u"a|b"_qs},
+            {"a combining mark alone", u"e\u0301|"_qs, u"e|"_qs},
+            {"a noncharacter", u"a\uFFFE|b"_qs, u"a|b"_qs},
+            {"the selection", u"a[bc]d"_qs, u"a|d"_qs},
+        },
+        backward);
+    runRows(
+        {
+            {"a CR LF pair", u"a|\r\nb"_qs, u"a|b"_qs},
+            {"a surrogate pair", u"a|\U0001F600b"_qs, u"a|b"_qs},
+            {"a lone CR", u"a|\rb"_qs, u"a|b"_qs},
+        },
+        forward);
+    EXPECT_FALSE(deleteBackward(u"ab", {0, 0}));
+    EXPECT_FALSE(deleteForward(u"ab", {2, 2}));
+}
+
 // Every command, on random texts made of the characters that matter to the line rules, returns
 // an edit inside the old text and a selection inside the new one.
 TEST(LineEditing, RandomTextsGiveEditsAndSelectionsInsideTheText)
