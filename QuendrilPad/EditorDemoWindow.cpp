@@ -35,10 +35,16 @@ EditorDemoWindow::EditorDemoWindow(QWidget* parent)
     add(edit, QStringLiteral("Redo"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
         &QuendrilTextView::redo);
     edit->addSeparator();
-    add(edit, QStringLiteral("Paste"), QKeySequence(QStringLiteral("Ctrl+V")),
-        &QuendrilTextView::paste);
-    add(edit, QStringLiteral("Paste Without Pretty Print"),
-        QKeySequence(QStringLiteral("Ctrl+Shift+V")), &QuendrilTextView::pasteRaw);
+    QAction* paste = add(edit, QStringLiteral("Paste"), QKeySequence(QStringLiteral("Ctrl+V")),
+                         &QuendrilTextView::paste);
+    QAction* pasteRaw =
+        add(edit, QStringLiteral("Paste Without Pretty Print"),
+            QKeySequence(QStringLiteral("Ctrl+Shift+V")), &QuendrilTextView::pasteRaw);
+    connect(edit, &QMenu::aboutToShow, this, [view, paste, pasteRaw] {
+        const bool enabled = view->canPaste();
+        paste->setEnabled(enabled);
+        pasteRaw->setEnabled(enabled);
+    });
     add(edit, QStringLiteral("Format JSON"), QKeySequence(QStringLiteral("Ctrl+Alt+J")),
         &QuendrilTextView::formatJSON);
     QMenu* lines = menuBar()->addMenu(QStringLiteral("Lines"));

@@ -665,16 +665,45 @@ bool QuendrilTextView::canInsertFromMimeData(const QMimeData* source) const
 
 void QuendrilTextView::dropEvent(QDropEvent* event)
 {
-    // Scintilla converts line endings of dropped text; insert it ourselves, as a copy.
+    // Scintilla converts line endings of dropped text; it is inserted here, as it was dragged.
     if (!event->mimeData()->hasText() || isReadOnly()) {
         event->ignore();
         return;
     }
     const QPoint point = event->position().toPoint();
-    const long position = sci(SCI_POSITIONFROMPOINT, point.x(), point.y());
-    const qsizetype units = m_positions.toUnits(position);
-    setSelectedRange({units, units});
-    insertPlain(event->mimeData()->text());
-    event->setDropAction(Qt::CopyAction);
+    const qsizetype units = m_positions.toUnits(sci(SCI_POSITIONFROMPOINT, point.x(), point.y()));
+    const bool fromHere = event->source() == this || event->source() == viewport();
+    if (fromHere && event->dropAction() == Qt::MoveAction) {
+        // Within the editor a drag moves the selection; the drag source sees a move onto
+        // itself and leaves the text alone.
+        moveText(selectedRange(), units);
+        event->setDropAction(Qt::MoveAction);
+    } else {
+        setSelectedRange({units, units});
+        insertPlain(event->mimeData()->text());
+        event->setDropAction(Qt::CopyAction);
+    }
     event->accept();
+}
+
+void QuendrilTextView::moveText(TextRange range, qsizetype to)
+{
+    if (range.isEmpty() || (to >= range.lower && to <= range.upper))
+        return;
+    const QString moved = textIn(range);
+    m_undo.breakCoalescing();
+    m_undo.beginGroup();
+    m_undo.setActionName(QStringLiteral("Move"));
+    qsizetype at = to;
+    if (to > range.upper) {
+        replaceRange({to, to}, moved); // the later edit first, so the earlier range stays valid
+        replaceRange(range, QString());
+        at = to - moved.size();
+    } else {
+        replaceRange(range, QString());
+        replaceRange({to, to}, moved);
+    }
+    m_undo.endGroup();
+    setSelectedRange({at, at + moved.size()});
+    sci(SCI_SCROLLCARET);
 }

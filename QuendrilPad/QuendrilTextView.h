@@ -88,6 +88,9 @@ public:
     void insertPlain(const QString& text);
     // Replaces the selection by `text` as typing (coalescing into the typing step).
     void insertTyping(const QString& text);
+    // Moves the text of `range` to `to` (a position of the text as it is) as one "Move" step,
+    // the moved text selected after; nothing when `to` lies within the range.
+    void moveText(TextRange range, qsizetype to);
     // Sets the whole text without any report or undo step (used by the controller's load).
     void setWholeText(const QString& text);
 

@@ -661,3 +661,34 @@ TEST(UndoHistory, ChangesThatComeToNothingLeaveNoStep)
     f.view.redo();
     EXPECT_EQ(f.text(), QStringLiteral("ayb"));
 }
+
+TEST(QuendrilTextView, MovingTextIsOneStepEitherWay)
+{
+    struct Row {
+        const char* name;
+        TextRange range;
+        qsizetype to;
+        QString expected;
+        TextRange selected;
+    };
+    const QString text = QStringLiteral("one \r\ntwo \U0001F600 three");
+    const Row rows[] = {
+        {"forward", {0, 4}, 13, QStringLiteral("\r\ntwo \U0001F600 one three"), {9, 13}},
+        {"backward", {10, 13}, 0, QStringLiteral("\U0001F600 one \r\ntwo three"), {0, 3}},
+        {"onto itself", {0, 4}, 2, text, {0, 4}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ViewFixture f;
+        f.set(text, row.range);
+        f.view.moveText(row.range, row.to);
+        EXPECT_EQ(f.text(), row.expected);
+        EXPECT_EQ(f.view.selectedRange(), row.selected);
+        if (row.expected != text) {
+            EXPECT_EQ(f.view.undoHistory().undoActionName(), QStringLiteral("Move"));
+            f.view.undo();
+            EXPECT_EQ(f.text(), text);
+            EXPECT_FALSE(f.view.undoHistory().canUndo());
+        }
+    }
+}

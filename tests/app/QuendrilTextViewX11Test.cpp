@@ -1,7 +1,9 @@
 #include "QuendrilPad/QuendrilTextView.h"
+#include "Eventually.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,7 +46,7 @@ TEST(QuendrilTextView, OnlyAPlainClickOnALinkOpensIt)
 {
     ShownView s;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.view));
-    QTRY_VERIFY(s.draws > 0);
+    ASSERT_EVENTUALLY(s.draws > 0);
     QWidget* viewport = s.view.viewport();
 
     QTest::mouseClick(viewport, Qt::LeftButton, {}, pointAt(s.view, s.at("example")));
@@ -74,9 +76,9 @@ TEST(QuendrilTextView, PointingHandOverLinks)
     EXPECT_FALSE(s.view.link(pointAt(s.view, s.at("here"))).has_value());
     EXPECT_FALSE(s.view.link(QPoint(590, 280)).has_value()); // beside the text
     QTest::mouseMove(viewport, pointAt(s.view, s.at("example")));
-    QTRY_COMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EVENTUALLY_EQ(viewport->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseMove(viewport, pointAt(s.view, s.at("plain")));
-    QTRY_COMPARE(viewport->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EVENTUALLY_EQ(viewport->cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST(QuendrilTextView, MiddleClickPastesThePrimarySelectionAsItIs)
@@ -87,11 +89,44 @@ TEST(QuendrilTextView, MiddleClickPastesThePrimarySelectionAsItIs)
     ASSERT_TRUE(clipboard->supportsSelection());
     const QString selected = QStringLiteral("a\r\nb\rc");
     clipboard->setText(selected, QClipboard::Selection);
-    QTRY_COMPARE(clipboard->text(QClipboard::Selection), selected);
+    EXPECT_EVENTUALLY_EQ(clipboard->text(QClipboard::Selection), selected);
     const qsizetype at = s.at("plain");
     QTest::mouseClick(s.view.viewport(), Qt::MiddleButton, {}, pointAt(s.view, at) - QPoint(3, 0));
     EXPECT_EQ(s.view.storage(), QString(s.text).insert(at, selected));
     EXPECT_EQ(s.view.undoHistory().undoActionName(), QStringLiteral("Paste"));
     s.view.undo();
     EXPECT_EQ(s.view.storage(), s.text);
+}
+
+TEST(QuendrilTextView, DraggingTheSelectionMovesIt)
+{
+    ShownView s;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.view));
+    ASSERT_EVENTUALLY(s.draws > 0);
+    const qsizetype from = s.at("here");
+    s.view.setSelectedRange({from, from + 4});
+    QApplication::processEvents();
+    // Real pointer events through the X server, which a drag needs: press on the selection,
+    // move in steps to the start of "plain", release.
+    const QPoint start = s.view.viewport()->mapToGlobal(pointAt(s.view, from + 1));
+    const QPoint end =
+        s.view.viewport()->mapToGlobal(pointAt(s.view, s.at("plain")) - QPoint(3, 0));
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(start.x()),
+                          QString::number(start.y()), QStringLiteral("mousedown"),
+                          QStringLiteral("1")};
+    for (int step = 1; step <= 8; ++step) {
+        const QPoint p = start + (end - start) * step / 8;
+        arguments << QStringLiteral("sleep") << QStringLiteral("0.05")
+                  << QStringLiteral("mousemove") << QString::number(p.x())
+                  << QString::number(p.y());
+    }
+    arguments << QStringLiteral("sleep") << QStringLiteral("0.1") << QStringLiteral("mouseup")
+              << QStringLiteral("1");
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    ASSERT_TRUE(xdotool.waitForStarted());
+    ASSERT_EVENTUALLY_WITHIN(xdotool.state() == QProcess::NotRunning, 10'000);
+    EXPECT_EVENTUALLY_EQ(s.view.storage(),
+                         QStringLiteral("see https://example.org/x \nhereplain text"));
+    EXPECT_EQ(s.view.undoHistory().undoActionName(), QStringLiteral("Move"));
 }

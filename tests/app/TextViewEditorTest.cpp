@@ -6,6 +6,7 @@
 #include "QuendrilPad/LineNumberRuler.h"
 #include "QuendrilPad/QuendrilTextView.h"
 #include "QuendrilPad/UndoHistory.h"
+#include "Eventually.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -202,7 +203,7 @@ TEST(TextViewEditor, RecoloursAfterAnEditSettles)
     QTest::keyClicks(&f.view(), QStringLiteral(" x")); // no longer JSON
     EXPECT_FALSE(f.editor.highlighter().tokensValid());
     EXPECT_TRUE(f.editor.highlighter().isPending());
-    QTRY_VERIFY(!f.editor.highlighter().isPending());
+    ASSERT_EVENTUALLY(!f.editor.highlighter().isPending());
     EXPECT_EQ(f.styleAt(1), JSONHighlighter::plain);
 }
 
@@ -383,7 +384,7 @@ TEST(TextViewEditor, ScrollerKnobsContrastWithTheBackground)
         f.load(QString(QStringLiteral("line\n")).repeated(400));
         f.editor.scrollView()->show();
         QScrollBar* bar = f.view().verticalScrollBar();
-        QTRY_VERIFY(bar->isVisible() && bar->height() > 100);
+        ASSERT_EVENTUALLY(bar->isVisible() && bar->height() > 100);
         const QImage image = bar->grab().toImage();
         const int knob = lightness(image, image.width() / 2, 8);
         const int track = lightness(image, image.width() / 2, image.height() - 8);
@@ -414,13 +415,13 @@ TEST(TextViewEditor, WordWrapWrapsAtTheEdgeOrShowsAHorizontalScroller)
     Settings settings;
     settings.wordWrap = true;
     f.editor.apply(settings, BuiltInThemes::mariana());
-    QTRY_VERIFY(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL) > 1);
+    ASSERT_EVENTUALLY(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL) > 1);
     EXPECT_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 1UL), 1);
     EXPECT_FALSE(f.view().horizontalScrollBar()->isVisible());
     settings.wordWrap = false;
     f.editor.apply(settings, BuiltInThemes::mariana());
-    QTRY_COMPARE(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL), 1);
-    QTRY_VERIFY(f.view().horizontalScrollBar()->isVisible());
+    EXPECT_EVENTUALLY_EQ(f.view().SendScintilla(QsciScintillaBase::SCI_WRAPCOUNT, 0UL), 1);
+    ASSERT_EVENTUALLY(f.view().horizontalScrollBar()->isVisible());
 }
 
 TEST(TextViewEditor, NumbersSitOnTheirLinesBaselines)
@@ -434,7 +435,7 @@ TEST(TextViewEditor, NumbersSitOnTheirLinesBaselines)
     const QString text = QStringLiteral("xx\nxx\n\nxx\n");
     f.load(text);
     f.editor.scrollView()->show();
-    QTRY_VERIFY(f.view().isVisible());
+    ASSERT_EVENTUALLY(f.view().isVisible());
     const QImage image = f.view().viewport()->grab().toImage();
     const QRgb ground = image.pixel(image.width() - 2, image.height() - 2);
     const int gutter = f.editor.ruler().thickness();
