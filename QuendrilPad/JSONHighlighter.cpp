@@ -235,12 +235,8 @@ void JSONHighlighter::tokenize()
     }
     m_tokensValid = true;
     clearStyles({0, text.size()});
-    sci(m_textView, QsciScintillaBase::SCI_SETINDICATORCURRENT, linkUnderlineIndicator);
-    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0,
-        sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
-    sci(m_textView, QsciScintillaBase::SCI_SETINDICATORCURRENT, linkColorIndicator);
-    sci(m_textView, QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0,
-        sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
+    setLinkIndicators(QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0,
+                      sci(m_textView, QsciScintillaBase::SCI_GETLENGTH));
     m_colored.reset();
 }
 
@@ -306,7 +302,8 @@ void JSONHighlighter::prepareLongLines(TextRange window)
     QuendrilTextView* view = m_textView;
     prepareLongLines(
         sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, view->positions().toBytes(window.lower)),
-        sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION, view->positions().toBytes(window.upper)));
+        sci(view, QsciScintillaBase::SCI_LINEFROMPOSITION,
+            view->positions().toBytes(window.upper)));
 }
 
 void JSONHighlighter::prepareLongLines(long firstLine, long lastLine)
@@ -320,17 +317,13 @@ void JSONHighlighter::prepareLongLines(long firstLine, long lastLine)
         if (length <= longLineLimit)
             continue;
         longBytes += length;
-        const char* bytes =
-            reinterpret_cast<const char*>(sci(view, QsciScintillaBase::SCI_GETRANGEPOINTER, start,
-                                              length));
+        const char* bytes = reinterpret_cast<const char*>(
+            sci(view, QsciScintillaBase::SCI_GETRANGEPOINTER, start, length));
         const QByteArray styles = layoutPieces(bytes, length, layoutPieceFirst, maxLayoutPiece);
         sci(view, QsciScintillaBase::SCI_STARTSTYLING, start, 0);
         view->SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX,
                             static_cast<unsigned long>(styles.size()), styles.constData());
-        for (int indicator : {linkUnderlineIndicator, linkColorIndicator}) {
-            sci(view, QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
-            sci(view, QsciScintillaBase::SCI_INDICATORCLEARRANGE, start, length);
-        }
+        setLinkIndicators(QsciScintillaBase::SCI_INDICATORCLEARRANGE, start, length);
     }
     // The cache is two-way associative: room for about twice the pieces, grown, never shrunk
     // (a new size empties it).
@@ -391,6 +384,15 @@ void JSONHighlighter::colorWindow(TextRange window)
     styleLinks(window);
 }
 
+// Fills or clears (`message`) both link indicators over a byte range.
+void JSONHighlighter::setLinkIndicators(unsigned int message, qsizetype from, qsizetype length)
+{
+    for (int indicator : {linkUnderlineIndicator, linkColorIndicator}) {
+        sci(m_textView, QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
+        sci(m_textView, message, from, length);
+    }
+}
+
 void JSONHighlighter::styleLinks(TextRange window)
 {
     QuendrilTextView* view = m_textView;
@@ -398,17 +400,11 @@ void JSONHighlighter::styleLinks(TextRange window)
     const qsizetype byteStart = view->positions().toBytes(window.lower);
     ByteCursor end(text, window.lower, byteStart);
     const qsizetype byteEnd = end.advanceTo(window.upper);
-    for (int indicator : {linkUnderlineIndicator, linkColorIndicator}) {
-        sci(view, QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
-        sci(view, QsciScintillaBase::SCI_INDICATORCLEARRANGE, byteStart, byteEnd - byteStart);
-    }
+    setLinkIndicators(QsciScintillaBase::SCI_INDICATORCLEARRANGE, byteStart, byteEnd - byteStart);
     ByteCursor cursor(text, window.lower, byteStart);
     for (const FoundLink& link : LinkFinder::links(text, TextSpan::of(window))) {
         const qsizetype from = cursor.advanceTo(link.range.location);
         const qsizetype to = cursor.advanceTo(link.range.end());
-        for (int indicator : {linkUnderlineIndicator, linkColorIndicator}) {
-            sci(view, QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
-            sci(view, QsciScintillaBase::SCI_INDICATORFILLRANGE, from, to - from);
-        }
+        setLinkIndicators(QsciScintillaBase::SCI_INDICATORFILLRANGE, from, to - from);
     }
 }

@@ -74,6 +74,7 @@ private:
     void tokenize();
     void colorWindow(TextRange window);
     void styleLinks(TextRange window);
+    void setLinkIndicators(unsigned int message, qsizetype from, qsizetype length);
     void clearStyles(TextRange range);
     void defineStyles();
     void prepareLongLines(TextRange window);

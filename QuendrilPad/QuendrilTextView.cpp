@@ -212,11 +212,8 @@ void QuendrilTextView::insertPlain(const QString& text)
 void QuendrilTextView::insertTyping(const QString& text)
 {
     const TextRange selection = selectedRange();
-    m_undo.beginTyping();
-    replaceRange(selection, text);
     const qsizetype caret = selection.lower + text.size();
-    setSelectedRange({caret, caret});
-    sci(SCI_SCROLLCARET);
+    applyTyping({{selection, text}, {caret, caret}});
 }
 
 void QuendrilTextView::setTextInsets(int horizontal, int vertical)
@@ -329,7 +326,6 @@ void QuendrilTextView::paste()
     }
     const qsizetype start = selectedRange().lower;
     insertPlain(*raw);
-    m_undo.breakCoalescing();
     const qsizetype caret = start + pretty->size();
     applyCommand({TextEdit{{start, start + raw->size()}, *pretty}, {caret, caret}},
                  QStringLiteral("Format JSON"));
@@ -371,8 +367,7 @@ void QuendrilTextView::removeCodeMarkers()
 
 void QuendrilTextView::insertNewline()
 {
-    const EditResult result = LineEditing::newline(storage(), selectedRange());
-    insertTyping(result.edit.replacement);
+    applyTyping(LineEditing::newline(storage(), selectedRange()));
 }
 
 void QuendrilTextView::insertTab()
@@ -427,21 +422,21 @@ void QuendrilTextView::cut()
 
 void QuendrilTextView::deleteBackward()
 {
-    applyTyping(LineEditing::deleteBackward(storage(), selectedRange()));
+    if (const auto result = LineEditing::deleteBackward(storage(), selectedRange()))
+        applyTyping(*result);
 }
 
 void QuendrilTextView::deleteForward()
 {
-    applyTyping(LineEditing::deleteForward(storage(), selectedRange()));
+    if (const auto result = LineEditing::deleteForward(storage(), selectedRange()))
+        applyTyping(*result);
 }
 
-void QuendrilTextView::applyTyping(const std::optional<EditResult>& result)
+void QuendrilTextView::applyTyping(const EditResult& result)
 {
-    if (!result)
-        return;
     m_undo.beginTyping();
-    replaceRange(result->edit.range, result->edit.replacement);
-    setSelectedRange(result->selection);
+    replaceRange(result.edit.range, result.edit.replacement);
+    setSelectedRange(result.selection);
     sci(SCI_SCROLLCARET);
 }
 
@@ -525,25 +520,15 @@ void QuendrilTextView::inputMethodEvent(QInputMethodEvent* event)
 
 std::optional<FoundLink> QuendrilTextView::link(QPoint point) const
 {
-    if (sci(SCI_GETLENGTH) == 0)
-        return std::nullopt;
     const long position = sci(SCI_CHARPOSITIONFROMPOINTCLOSE, point.x(), point.y());
     if (position < 0)
-        return std::nullopt;
-    const long line = sci(SCI_LINEFROMPOSITION, position);
-    const long lineStart = sci(SCI_POSITIONFROMLINE, line);
-    const long lineEnd = sci(SCI_GETLINEENDPOSITION, line);
-    if (position >= lineEnd)
-        return std::nullopt;
-    const char* bytes =
-        reinterpret_cast<const char*>(sci(SCI_GETRANGEPOINTER, lineStart, lineEnd - lineStart));
-    const QString lineText = QString::fromUtf8(bytes, lineEnd - lineStart);
-    const qsizetype startUnits = m_positions.toUnits(lineStart);
-    const qsizetype units = m_positions.toUnits(position) - startUnits;
-    auto found = LinkFinder::linkAt(units, lineText);
-    if (found)
-        found->range.location += startUnits;
-    return found;
+        return std::nullopt; // beside the text
+    return LinkFinder::linkAt(m_positions.toUnits(position), storage());
+}
+
+qsizetype QuendrilTextView::unitAt(QPoint point) const
+{
+    return m_positions.toUnits(sci(SCI_POSITIONFROMPOINT, point.x(), point.y()));
 }
 
 bool QuendrilTextView::canPaste() const
@@ -585,9 +570,7 @@ void QuendrilTextView::mousePressEvent(QMouseEvent* event)
         const QClipboard* clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection() && !isReadOnly()) {
             const QString text = clipboard->text(QClipboard::Selection);
-            const QPoint point = event->position().toPoint();
-            const qsizetype units =
-                m_positions.toUnits(sci(SCI_POSITIONFROMPOINT, point.x(), point.y()));
+            const qsizetype units = unitAt(event->position().toPoint());
             setSelectedRange({units, units});
             if (!text.isEmpty())
                 insertPlain(text);
@@ -670,8 +653,7 @@ void QuendrilTextView::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    const QPoint point = event->position().toPoint();
-    const qsizetype units = m_positions.toUnits(sci(SCI_POSITIONFROMPOINT, point.x(), point.y()));
+    const qsizetype units = unitAt(event->position().toPoint());
     const bool fromHere = event->source() == this || event->source() == viewport();
     if (fromHere && event->dropAction() == Qt::MoveAction) {
         // Within the editor a drag moves the selection; the drag source sees a move onto

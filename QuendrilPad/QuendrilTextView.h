@@ -151,7 +151,9 @@ protected:
 private:
     void snapSelectionToCharacters();
     // An edit as part of the typing step.
-    void applyTyping(const std::optional<EditResult>& result);
+    void applyTyping(const EditResult& result);
+    // The text position nearest a point of the viewport.
+    qsizetype unitAt(QPoint point) const;
     void updateUI(int updated);
     void paintDamageNow();
     long sci(unsigned int message, qsizetype w = 0, qsizetype l = 0) const;
