@@ -318,8 +318,11 @@ private:
                     readOutput();
                 else if (fds[i].fd == m_errors.get())
                     readErrors();
+                else if (fds[i].fd == m_exitWatch.get())
+                    reap();
             }
-            if (!m_exited)
+            // Without a pidfd the exit is looked for on every wake-up.
+            if (!m_exited && !m_exitWatch.isValid())
                 reap();
         }
         return true;

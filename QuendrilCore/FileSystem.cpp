@@ -11,6 +11,9 @@
 
 namespace FileSystem {
 
+namespace {
+
+// The attribute text for a time, and back; parsing is strict.
 QByteArray formatTime(const timespec& time)
 {
     return QByteArray::number(qint64(time.tv_sec)) + '.' +
@@ -41,6 +44,8 @@ std::optional<timespec> parseTime(QByteArrayView text)
                        : long(QByteArray(fraction.toByteArray().leftJustified(9, '0')).toLong());
     return time;
 }
+
+} // namespace
 
 std::optional<timespec> creationTime(int folder, const char* name)
 {

@@ -20,9 +20,6 @@ inline constexpr const char* createdAttribute = "user.quendrilpad.created";
 [[nodiscard]] std::optional<timespec> creationTime(int folder, const char* name);
 // Records `time` in our attribute on an open file; false if the file system refused it.
 bool setCreationTime(int file, const timespec& time);
-// The attribute text for a time, and back; parsing is strict.
-[[nodiscard]] QByteArray formatTime(const timespec& time);
-[[nodiscard]] std::optional<timespec> parseTime(QByteArrayView text);
 
 // The whole file at `path`, read until its end.
 [[nodiscard]] Result<QByteArray, int> readFile(const QByteArray& path);

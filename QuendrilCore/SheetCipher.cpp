@@ -3,7 +3,6 @@
 #include "QuendrilCore/Crypto.h"
 #include "QuendrilCore/SheetText.h"
 
-
 namespace {
 
 constexpr char formatVersion = 1;
@@ -113,16 +112,10 @@ std::optional<SheetCipherError> SheetCipher::refusal(QByteArrayView data) const
 
 Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArrayView data) const
 {
+    // Refused before the copy, so that a sheet that is not ours costs nothing.
     if (const std::optional<SheetCipherError> error = refusal(data))
         return unexpected(*error);
-    std::optional<QByteArray> plain =
-        Crypto::open(m_key, data.sliced(prefixLength), data.first(prefixLength));
-    if (!plain)
-        return unexpected(SheetCipherError::damaged);
-    std::optional<QString> text = SheetText::strictUTF8(*plain);
-    if (!text)
-        return unexpected(SheetCipherError::damaged);
-    return std::move(*text);
+    return decrypt(data.toByteArray());
 }
 
 Result<QString, SheetCipherError> SheetCipher::decrypt(QByteArray&& file) const

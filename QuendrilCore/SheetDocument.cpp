@@ -27,7 +27,10 @@ bool looksEqual(const QString& a, const QString& b)
 } // namespace
 
 SheetDocument::SheetDocument(SheetFile file, QString text, std::optional<FileStamp> stamp)
-    : m_file(std::move(file)), m_buffer(std::move(text)), m_savedText(m_buffer), m_diskStamp(stamp)
+    : m_file(std::move(file))
+    , m_buffer(std::move(text))
+    , m_savedText(m_buffer)
+    , m_diskStamp(stamp)
 {
 }
 
@@ -38,7 +41,8 @@ QString SheetDocument::prefix(qsizetype count) const
     if (count <= 0)
         return {};
     // Only a window past the cut is examined, so a huge sheet costs no more than a small one.
-    const QStringView window = QStringView(m_buffer).first(std::min(m_buffer.size(), count + clusterWindow));
+    const QStringView window =
+        QStringView(m_buffer).first(std::min(m_buffer.size(), count + clusterWindow));
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, window.data(), int(window.size()));
     finder.setPosition(int(count));
     qsizetype end = count;
@@ -83,12 +87,8 @@ EditEffect SheetDocument::apply(const TextEdit& edit, EditOrigin origin, const Q
     if (clears) {
         const QString oldText = m_buffer;
         if (const std::optional<SheetFile> safe = saveForClear(store)) {
-            m_file.reset();
-            m_savedText.reset();
-            m_diskStamp.reset();
-            m_diskCopy.reset();
             m_buffer = edit.replacement;
-            m_startTime = m_buffer.isEmpty() ? std::nullopt : std::optional(now);
+            detach(now);
             return EditEffect::startedNewSheet(*safe, oldText);
         }
         if (!m_pendingClear)
@@ -149,19 +149,15 @@ std::optional<SaveEvent> SheetDocument::finishPendingClear(SheetStore& store)
     if (clear.file) {
         if (store.write(clear.text, clear.file->url))
             written = clear.file;
-    } else if (auto created = store.create(clear.text, clear.startTime.value_or(QDateTime::currentDateTimeUtc()))) {
+    } else if (auto created = store.create(
+                   clear.text, clear.startTime.value_or(QDateTime::currentDateTimeUtc()))) {
         written = *created;
     }
     if (!written) {
         m_lastSaveFailed = true;
         return std::nullopt;
     }
-    m_pendingClear.reset();
-    m_file.reset();
-    m_savedText.reset();
-    m_diskStamp.reset();
-    m_diskCopy.reset();
-    m_startTime = m_buffer.isEmpty() ? std::nullopt : std::optional(QDateTime::currentDateTimeUtc());
+    detach(QDateTime::currentDateTimeUtc());
     m_lastSaveFailed = false;
     return SaveEvent::finishedClear(*written, clear.text);
 }
@@ -183,15 +179,12 @@ std::optional<SaveEvent> SheetDocument::saveIfNeeded(SheetStore& store)
             if (!disk) {
                 // A file we can no longer see into is never written over: the text becomes a new
                 // sheet instead.
-                m_file.reset();
-                m_savedText.reset();
-                m_diskStamp.reset();
-                m_diskCopy.reset();
-                m_startTime = QDateTime::currentDateTimeUtc();
+                detach(QDateTime::currentDateTimeUtc()); // the buffer is not empty here
             } else {
                 // Cleared first so that afterwards it says whether keeping both failed just now.
                 m_lastSaveFailed = false;
-                const ReloadOutcome outcome = reload(disk->text, store, QDateTime::currentDateTimeUtc());
+                const ReloadOutcome outcome =
+                    reload(disk->text, store, QDateTime::currentDateTimeUtc());
                 if (outcome.kind == ReloadOutcome::Kind::unchanged) {
                     // Keeping both failed: this save ends as failed, so the retry tries to keep
                     // both again and the outside text is never replaced before a copy exists.
@@ -236,7 +229,8 @@ std::optional<SaveEvent> SheetDocument::writeText(SheetStore& store)
     return event;
 }
 
-ReloadOutcome SheetDocument::reload(const QString& diskText, SheetStore& store, const QDateTime& now)
+ReloadOutcome SheetDocument::reload(const QString& diskText, SheetStore& store,
+                                    const QDateTime& now)
 {
     if (m_buffer == diskText) {
         m_savedText = diskText;

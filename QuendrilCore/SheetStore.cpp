@@ -243,6 +243,20 @@ Result<void, SheetStoreError> SheetStore::ensureFolder() const
     return {};
 }
 
+namespace {
+
+// Sheet names are nearly always ASCII, which widens without the general decoder's setup.
+QString nameText(QByteArrayView name)
+{
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
+            return QString::fromUtf8(name);
+    }
+    return QString::fromLatin1(name);
+}
+
+} // namespace
+
 Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
 {
     DIR* dir = ::opendir(encoded(m_folder).constData());
@@ -285,7 +299,7 @@ Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
             std::vector<std::pair<QByteArray, Listing::Item>> keys;
             keys.reserve(to - from);
             for (size_t i = from; i < to; ++i)
-                keys.emplace_back(NaturalOrder::sortKey(QString::fromUtf8(listing.name(items[i]))),
+                keys.emplace_back(NaturalOrder::sortKey(nameText(listing.name(items[i]))),
                                   items[i]);
             std::sort(keys.begin(), keys.end(),
                       [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -296,24 +310,6 @@ Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
     }
     return listing;
 }
-
-namespace {
-
-// Sheet names are nearly always ASCII, which widens without the general decoder's setup.
-QString nameText(QByteArrayView name)
-{
-    for (const char c : name) {
-        if (uchar(c) >= 0x80)
-            return QString::fromUtf8(name);
-    }
-    QString text(name.size(), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    for (const char c : name)
-        *out++ = char16_t(uchar(c));
-    return text;
-}
-
-} // namespace
 
 Result<QList<ScannedSheet>, SheetStoreError> SheetStore::scan() const
 {

@@ -131,12 +131,16 @@ FolderWatcher::create(const QString& folder, std::chrono::milliseconds latency, 
     if (::inotify_add_watch(shared->inotify.get(), QFile::encodeName(folder).constData(),
                             watchedEvents) < 0)
         return nullptr;
-    return std::unique_ptr<FolderWatcher>(new FolderWatcher(folder, std::move(shared)));
+    return std::unique_ptr<FolderWatcher>(new FolderWatcher(std::move(shared)));
 }
 
-FolderWatcher::FolderWatcher(QString folder, std::shared_ptr<Shared> shared)
-    : m_folder(std::move(folder))
-    , m_shared(std::move(shared))
+const QString& FolderWatcher::folder() const
+{
+    return m_shared->folder;
+}
+
+FolderWatcher::FolderWatcher(std::shared_ptr<Shared> shared)
+    : m_shared(std::move(shared))
 {
     // The thread keeps its own reference, so a watcher stopped from inside its handler stays
     // valid until the handler returns.

@@ -33,13 +33,12 @@ public:
     // handler itself.
     void stop();
 
-    [[nodiscard]] const QString& folder() const { return m_folder; }
+    [[nodiscard]] const QString& folder() const;
 
 private:
     struct Shared;
-    FolderWatcher(QString folder, std::shared_ptr<Shared> shared);
+    explicit FolderWatcher(std::shared_ptr<Shared> shared);
 
-    QString m_folder;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
 };

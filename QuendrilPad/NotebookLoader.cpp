@@ -63,17 +63,23 @@ struct NotebookLoader::Shared {
 // them), other extensions and anything whose parent is another folder are passed over.
 QStringList NotebookLoader::Shared::sheetURLs(const QStringList& paths) const
 {
+    // The watcher names each changed file once and all in one folder, so a batch (the whole
+    // folder after an overflow) resolves its parent once.
     QStringList urls;
+    QString lastParent;
+    bool parentIsWatched = false;
     for (const QString& path : paths) {
         const QFileInfo info(path);
         const QString name = info.fileName();
         if (name.startsWith(u'.') || info.suffix().toLower() != u"txt")
             continue;
-        if (QDir::cleanPath(QFileInfo(info.path()).canonicalFilePath()) != watchedFolder)
-            continue;
-        const QString url = QString(store->folder() + u'/' + name);
-        if (!urls.contains(url))
-            urls.append(url);
+        if (const QString parent = info.path(); parent != lastParent) {
+            lastParent = parent;
+            parentIsWatched =
+                QDir::cleanPath(QFileInfo(parent).canonicalFilePath()) == watchedFolder;
+        }
+        if (parentIsWatched)
+            urls.append(QString(store->folder() + u'/' + name));
     }
     return urls;
 }

@@ -183,17 +183,19 @@ void Updater::show(const QString& message)
         onMessage(message);
 }
 
-bool Updater::stagedBundlePasses(const QString& bundle) const
+std::optional<AppSwap::BundleInfo> Updater::stagedBundleInfo(const QString& bundle) const
 {
-    const std::optional<AppSwap::BundleInfo> info = AppSwap::bundleInfo(bundle);
+    std::optional<AppSwap::BundleInfo> info = AppSwap::bundleInfo(bundle);
     if (!info)
-        return false;
+        return std::nullopt;
     if (UpdateVerifier::checkBundle(info->bundleID, info->build, m_config.bundleID, m_config.build,
                                     std::nullopt))
-        return false;
+        return std::nullopt;
     if (UpdateVerifier::checkSystem(info->minimumSystemVersion, SystemVersion::running()))
-        return false;
-    return AppSwap::validateSignature(bundle, m_config.publicKey).has_value();
+        return std::nullopt;
+    if (!AppSwap::validateSignature(bundle, m_config.publicKey))
+        return std::nullopt;
+    return info;
 }
 
 void Updater::discardStaged()
@@ -207,12 +209,11 @@ void Updater::loadStaged()
     m_staged.reset();
     const QString bundle = stagedBundlePath();
     if (QFileInfo::exists(bundle)) {
-        if (stagedBundlePasses(bundle)) {
-            const std::optional<AppSwap::BundleInfo> info = AppSwap::bundleInfo(bundle);
+        if (const std::optional<AppSwap::BundleInfo> info = stagedBundleInfo(bundle)) {
             m_staged = StagedBuild{info->build, info->version};
         } else {
             logUpdate(QStringLiteral("dropped a staged app that is not newer or not valid"));
-            AppSwap::removeItem(m_folder + u'/' + stagedFolderName);
+            discardStaged();
         }
     }
     if (onStagedChange)
@@ -352,14 +353,14 @@ bool Updater::installStaged()
             onStagedChange();
         return false;
     }
-    if (!stagedBundlePasses(bundle)) {
+    const std::optional<AppSwap::BundleInfo> stagedInfo = stagedBundleInfo(bundle);
+    if (!stagedInfo) {
         logUpdateError(QStringLiteral("not installed: the staged app failed its checks"));
         discardStaged();
         if (onStagedChange)
             onStagedChange();
         return false;
     }
-    const std::optional<AppSwap::BundleInfo> stagedInfo = AppSwap::bundleInfo(bundle);
     const QString previous = m_folder + u'/' + previousFolderName + u'/' + appName();
     if (auto installed = AppSwap::install(bundle, m_config.appURL, previous, m_config.publicKey);
         !installed) {

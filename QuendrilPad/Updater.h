@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QuendrilCore/UpdateProblem.h"
+#include "QuendrilPad/AppSwap.h"
 #include "QuendrilPad/UpdateConfig.h"
 
 #include <QDateTime>
@@ -87,7 +88,8 @@ private:
     void finish(const Outcome& outcome, bool userAsked);
     void show(const QString& message);
     void discardStaged();
-    [[nodiscard]] bool stagedBundlePasses(const QString& bundle) const;
+    // The staged bundle's info when it is newer, fits this system and is signed; none otherwise.
+    [[nodiscard]] std::optional<AppSwap::BundleInfo> stagedBundleInfo(const QString& bundle) const;
     [[nodiscard]] QString stagedBundlePath() const;
 
     UpdateConfig m_config;
