@@ -1,5 +1,7 @@
 #include "QuendrilCore/FileKeyStore.h"
 
+#include "QuendrilCore/FileSystem.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
@@ -14,24 +16,6 @@ namespace {
 Unexpected<SheetKeyStoreError> failure(SheetKeyStoreError::Kind kind, int code)
 {
     return unexpected(SheetKeyStoreError{kind, code});
-}
-
-// Writes all of `bytes`, going on after short writes and signals; false with errno set.
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
 }
 
 // mkdir -p that keeps the errno of the step that failed.
@@ -95,7 +79,8 @@ Result<void, SheetKeyStoreError> FileKeyStore::saveKey(const QString& text)
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return failure(SheetKeyStoreError::Kind::fileWrite, errno);
-    const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, text.toUtf8()) && ::fsync(fd) == 0;
+    const bool written =
+        ::fchmod(fd, 0600) == 0 && FileSystem::writeAll(fd, text.toUtf8()) == 0 && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 && written) {
         const int closeError = errno;

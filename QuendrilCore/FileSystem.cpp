@@ -161,4 +161,23 @@ SplitPath split(const QByteArray& path)
     return {slash == 0 ? QByteArray("/") : path.left(slash), path.mid(slash + 1)};
 }
 
+int writeAll(int fd, QByteArrayView bytes, ssize_t (*write)(int fd, const void* data, size_t size))
+{
+    const char* data = bytes.data();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t written = write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            const int error = written < 0 ? errno : EIO;
+            errno = error;
+            return error;
+        }
+        data += written;
+        left -= size_t(written);
+    }
+    return 0;
+}
+
 } // namespace FileSystem

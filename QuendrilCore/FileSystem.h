@@ -8,6 +8,8 @@
 #include <ctime>
 #include <optional>
 
+#include <unistd.h>
+
 // Small POSIX helpers shared by the sheet store and the Trash; errors are errno values.
 namespace FileSystem {
 
@@ -23,6 +25,11 @@ bool setCreationTime(int file, const timespec& time);
 
 // The whole file at `path`, read until its end.
 [[nodiscard]] Result<QByteArray, int> readFile(const QByteArray& path);
+// Writes all of `bytes` through `write`, going on after short writes and signals; 0, or the
+// errno of the failure (EIO when nothing could be written), which is also left in errno.
+[[nodiscard]] int writeAll(int fd, QByteArrayView bytes,
+                           ssize_t (*write)(int fd, const void* data, size_t size) = ::write);
+
 // At most `count` bytes from the start of the file.
 [[nodiscard]] Result<QByteArray, int> readPrefix(const QByteArray& path, qsizetype count);
 

@@ -116,20 +116,8 @@ Result<QByteArray, int> writeTemporary(const SheetStore::SystemCalls& system, in
         return unexpected(error);
     };
     for (const QByteArray& block : blocks) {
-        const char* data = block.constData();
-        size_t left = size_t(block.size());
-        while (left > 0) {
-            const ssize_t written = system.write(file, data, left);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return fail(errno);
-            }
-            if (written == 0)
-                return fail(EIO);
-            data += written;
-            left -= size_t(written);
-        }
+        if (const int error = FileSystem::writeAll(file, block, system.write))
+            return fail(error);
     }
     // Before the flush, so that the attribute is as durable as the text.
     if (!createdFrom.isEmpty()) {

@@ -94,22 +94,6 @@ QByteArray candidateName(const QByteArray& name, int counter)
     return name.left(dot) + number + name.mid(dot);
 }
 
-bool writeAll(int file, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    size_t left = size_t(bytes.size());
-    while (left > 0) {
-        const ssize_t written = ::write(file, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= size_t(written);
-    }
-    return true;
-}
-
 // Never replaces: where the file system refuses the flag, a hard link fails with EEXIST too.
 int renameExclusive(const QByteArray& from, const QByteArray& to)
 {
@@ -161,12 +145,11 @@ Result<QString, int> moveToTrash(const QString& path)
                 continue;
             return unexpected(errno);
         }
-        const bool written = writeAll(file, content);
-        const int writeError = errno;
+        const int writeError = FileSystem::writeAll(file, content);
         ::close(file);
-        if (!written) {
+        if (writeError != 0) {
             ::unlink(infoPath.constData());
-            return unexpected(writeError ? writeError : EIO);
+            return unexpected(writeError);
         }
         const QByteArray target = files + '/' + candidate;
         const int error = renameExclusive(source, target);
