@@ -55,15 +55,6 @@ const QDateTime& epoch()
     return zero;
 }
 
-bool hasTxtExtension(const char* name, size_t length)
-{
-    if (length < 4)
-        return false;
-    const char* end = name + length - 4;
-    return end[0] == '.' && (end[1] | 0x20) == 't' && (end[2] | 0x20) == 'x' &&
-           (end[3] | 0x20) == 't';
-}
-
 QByteArray temporaryName()
 {
     return QByteArray(".quendril-" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces) +
@@ -245,6 +236,15 @@ QString nameText(QByteArrayView name)
 
 } // namespace
 
+bool SheetStore::isSheetName(QByteArrayView name)
+{
+    if (name.size() < 4 || name.front() == '.')
+        return false;
+    const QByteArrayView end = name.last(4);
+    return end[0] == '.' && (end[1] | 0x20) == 't' && (end[2] | 0x20) == 'x' &&
+           (end[3] | 0x20) == 't';
+}
+
 Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
 {
     DIR* dir = ::opendir(encoded(m_folder).constData());
@@ -254,10 +254,8 @@ Result<SheetStore::Listing, SheetStoreError> SheetStore::scanEntries() const
     Listing listing;
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
-        if (name[0] == '.' || entry->d_type == DT_DIR)
-            continue;
         const size_t length = std::strlen(name);
-        if (!hasTxtExtension(name, length))
+        if (entry->d_type == DT_DIR || !isSheetName(QByteArrayView(name, qsizetype(length))))
             continue;
         struct stat info {};
         if (::fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode))

@@ -130,6 +130,9 @@ public:
     // The order of every list of sheets: later date first; equal dates by descending natural
     // order of the file names.
     [[nodiscard]] static bool newestFirst(const SheetFile& a, const SheetFile& b);
+    // Whether a file name in the notes folder names a sheet: not hidden (our temporary files
+    // are), ending in ".txt" in any case.
+    [[nodiscard]] static bool isSheetName(QByteArrayView name);
 
 private:
     struct Listing;

@@ -71,7 +71,7 @@ QStringList NotebookLoader::Shared::sheetURLs(const QStringList& paths) const
     for (const QString& path : paths) {
         const QFileInfo info(path);
         const QString name = info.fileName();
-        if (name.startsWith(u'.') || info.suffix().toLower() != u"txt")
+        if (!SheetStore::isSheetName(QFile::encodeName(name)))
             continue;
         if (const QString parent = info.path(); parent != lastParent) {
             lastParent = parent;

@@ -19,7 +19,7 @@ struct Case {
 
 QList<Case> suiteCases()
 {
-    const QDir folder(QStringLiteral(QUENDRIL_SHARED_TESTDATA "/JSONTestSuite/test_parsing"));
+    const QDir folder(QStringLiteral(QUENDRIL_TESTDATA "/JSONTestSuite/test_parsing"));
     QList<Case> cases;
     for (const QString& name : folder.entryList({QStringLiteral("*.json")}, QDir::Files)) {
         QFile file(folder.filePath(name));
